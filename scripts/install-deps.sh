@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project builds with. Idempotent and quick when
+# everything is already present. Pass "x86" to also prepare the 32-bit build.
+set -euo pipefail
+
+want_x86=0
+for arg in "$@"; do
+  case "$arg" in
+    x86) want_x86=1 ;;
+    *) echo "install-deps: unknown argument '$arg' (expected: x86)" >&2; exit 2 ;;
+  esac
+done
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
+          googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
+x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "$want_x86" -eq 1 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    force_update=1
+  fi
+  for p in "${x86_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+fi
+
+if [ "${#missing[@]}" -gt 0 ] || [ "${force_update:-0}" -eq 1 ]; then
+  echo "install-deps: installing ${missing[*]:-(package lists only)}"
+  # An index of a foreign architecture may fail to download; the packages we need
+  # come from indexes that did load, so a partial update is not fatal.
+  $SUDO apt-get update -q || echo "install-deps: apt-get update reported errors; continuing" >&2
+  if [ "${#missing[@]}" -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+fi
+
+# GoogleTest for the 32-bit build, compiled from the sources Debian ships in
+# /usr/src/googletest, installed into a private prefix inside the build tree.
+if [ "$want_x86" -eq 1 ]; then
+  root="$(cd "$(dirname "$0")/.." && pwd)"
+  prefix="$root/build/deps-x86"
+  if [ ! -f "$prefix/lib/libgtest.a" ] || [ ! -f "$prefix/lib/libgmock.a" ]; then
+    echo "install-deps: building GoogleTest for i386 into $prefix"
+    work="$root/build/deps-x86-src"
+    rm -rf "$work"
+    cmake -S /usr/src/googletest -B "$work" -G Ninja \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON >/dev/null
+    cmake --build "$work" >/dev/null
+    cmake --install "$work" >/dev/null
+  fi
+fi
