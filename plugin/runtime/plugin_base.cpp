@@ -1,0 +1,128 @@
+#include "runtime/plugin_base.h"
+
+#include "log/fatal_error.h"
+#include "log/log.h"
+#include "runtime/counting_allocator.h"
+#include "util/format.h"
+
+namespace vclient {
+
+PluginApiVersion PluginApiVersionOfRuntime() { return PluginApiVersion{18, 0, 0, "", ""}; }
+
+bool IsCompatibleHostVersion(const PluginApiVersion& host, const PluginApiVersion& plugin) {
+    if (host.major != plugin.major) return false;
+    if (host.minor != plugin.minor) return host.minor > plugin.minor;
+    return host.patch >= plugin.patch;
+}
+
+PluginBase::PluginBase() {
+    LogAddRef();
+    callbacks_.Initialize = &PluginBase::InitializeCallback;
+    callbacks_.Shutdown = &PluginBase::ShutdownCallback;
+    callbacks_.GetMemoryStatistics = &PluginBase::GetMemoryStatisticsCallback;
+}
+
+PluginBase::~PluginBase() { LogRelease(); }
+
+void PluginBase::Register(PluginLoadRecord* record, const char* shortName) {
+    hostVersion_ = PluginApiVersion{record->apiMajor, record->apiMinor, record->apiPatch, "", ""};
+    const PluginApiVersion mine = PluginApiVersionOfRuntime();
+    if (!IsCompatibleHostVersion(hostVersion_, mine)) {
+        const std::string why = Format("%1 which supports plugin API %2 is not compatible with core's plugin API %3",
+                                       shortName, mine, hostVersion_);
+        RaiseFatalError("ALE-EECF0606", why.c_str());
+    }
+    name_ = GetFullNameFromShortNameAndType(shortName, BackendPluginKind());
+    DeclareApi(name_.shortName);
+
+    record->apiMajor = mine.major;
+    record->apiMinor = mine.minor;
+    record->apiPatch = mine.patch;
+    record->callbacks = &callbacks_;
+    record->pluginContext = this;
+    record->shortName = name_.shortName.c_str();
+    record->routeTable = &routeTable_;
+}
+
+void PluginBase::DeclareApi(const std::string& shortName) {
+    apiTags_ = {"Plugins", "Plugin " + shortName};
+    // The runtime's own records and events, the route prefix and the route table join
+    // the declaration with the API registry; until then the table the host receives is
+    // empty.
+    RegisterApi();
+}
+
+void PluginBase::RegisterApi() {}
+
+bool PluginBase::Start() { return true; }
+
+void PluginBase::SwitchLogToHost() {}
+
+void PluginBase::SubscribeServiceProxyEvents() {}
+
+bool PluginBase::Initialize(const HostContext* host) {
+    host_ = host;
+    SwitchLogToHost();
+    userAgent_ = Format("VornClient/%1 (%2)", hostVersion_, name_.shortName);
+    clientHandle_ = host->clientHandle;
+    shortName_ = name_.shortName;
+    SubscribeServiceProxyEvents();
+    return Start();
+}
+
+std::uint8_t QIV_CALL PluginBase::InitializeCallback(void* pluginContext, const HostContext* host) {
+    if (pluginContext == nullptr || host == nullptr || host->core == nullptr) return 0;
+    return static_cast<PluginBase*>(pluginContext)->Initialize(host) ? 1 : 0;
+}
+
+void QIV_CALL PluginBase::ShutdownCallback(void* pluginContext) {
+    if (pluginContext == nullptr) return;
+    auto* plugin = static_cast<PluginBase*>(pluginContext);
+    plugin->stopping_ = 1;
+    plugin->UnsubscribeAll();
+    delete plugin;
+}
+
+void QIV_CALL PluginBase::GetMemoryStatisticsCallback(void*, PluginMemoryStatistics* out) {
+    if (out == nullptr) return;
+    const MemoryCounters counters = counting_allocator::Snapshot();
+    out->peakBytesInUse = counters.peakBytesInUse;
+    out->liveAllocationsAtPeak = counters.liveAllocationsAtPeak;
+    out->bytesAllocated = counters.bytesAllocated;
+    out->allocationCount = counters.allocationCount;
+    out->bytesFreed = counters.bytesFreed;
+    out->freeCount = counters.freeCount;
+    out->reserved = 0;
+}
+
+void PluginBase::PerformRequest(HostResponse* response, const HostRequest* request) {
+    host_->core->PerformRequest(host_->core, response, request);
+}
+
+void PluginBase::Reserved1(std::uint32_t first, std::uint32_t second) {
+    host_->core->Reserved1(host_->core, first, second);
+}
+
+void PluginBase::DispatchEvent(const HostEvent* event) { host_->core->DispatchEvent(host_->core, event); }
+
+void PluginBase::SubscribeEvent(const char* name, std::uint32_t clientHandle, HostEventCallback callback,
+                                void* context, std::uint32_t flag) {
+    host_->core->SubscribeEvent(host_->core, name, clientHandle, callback, context, flag);
+}
+
+void PluginBase::UnsubscribeEvent(const char* name, std::uint32_t clientHandle) {
+    host_->core->UnsubscribeEvent(host_->core, name, clientHandle);
+}
+
+void PluginBase::ScheduleTimer(const char* name, HostTimerCallback callback, void* context, double delaySeconds,
+                               std::uint32_t zero) {
+    host_->core->ScheduleTimer(host_->core, name, callback, context, delaySeconds, zero);
+}
+
+void PluginBase::RunPending() { host_->core->RunPending(host_->core); }
+
+void PluginBase::BeginWait(const char* label, std::uint32_t zero) { host_->core->BeginWait(host_->core, label, zero); }
+
+std::uint64_t PluginBase::EndWait() { return host_->core->EndWait(host_->core); }
+
+}  // namespace vclient

@@ -1,0 +1,112 @@
+// The real plug-in library loaded by the development host, driven only through the ABI.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dev_host.h"
+
+namespace {
+
+const char* PluginPath() { return QIV_PLUGIN_PATH; }
+
+TEST(PluginLoad, ANewerMinorHostGetsThePluginsOwnVersionBack) {
+    for (const qivhost::HostVersion version : {qivhost::HostVersion{18, 3, 0}, qivhost::HostVersion{18, 0, 7},
+                                               qivhost::HostVersion{18, 0, 0}}) {
+        qivhost::DevHost host;
+        ASSERT_TRUE(host.Load(PluginPath(), version)) << host.Error();
+        const PluginLoadRecord& record = host.LoadRecord();
+        EXPECT_EQ(record.apiMajor, 18u);
+        EXPECT_EQ(record.apiMinor, 0u);
+        EXPECT_EQ(record.apiPatch, 0u);
+        EXPECT_STREQ(record.shortName, "qiv-honor-v2");
+        EXPECT_NE(record.pluginContext, nullptr);
+        EXPECT_NE(record.routeTable, nullptr);
+        ASSERT_NE(record.callbacks, nullptr);
+        EXPECT_NE(record.callbacks->Initialize, nullptr);
+        EXPECT_NE(record.callbacks->Shutdown, nullptr);
+        EXPECT_NE(record.callbacks->GetMemoryStatistics, nullptr);
+    }
+}
+
+TEST(PluginLoad, StartsReportsMemoryAndShutsDownWithoutHostCallsBeforeInitialize) {
+    qivhost::DevHost host;
+    ASSERT_TRUE(host.Load(PluginPath(), qivhost::HostVersion{}));
+    EXPECT_TRUE(host.Calls().empty()) << "no host-core call may happen before Initialize";
+
+    const PluginMemoryStatistics loaded = host.GetMemoryStatistics();
+    EXPECT_GT(loaded.allocationCount, 0u) << "registration allocates";
+    EXPECT_GT(loaded.bytesAllocated, 0u);
+    EXPECT_GT(loaded.peakBytesInUse, 0u);
+    EXPECT_GT(loaded.liveAllocationsAtPeak, 0u);
+    EXPECT_EQ(loaded.reserved, 0u);
+
+    EXPECT_TRUE(host.Initialize());
+    host.Shutdown();
+    EXPECT_FALSE(host.Loaded());
+}
+
+bool SameCounters(const PluginMemoryStatistics& a, const PluginMemoryStatistics& b) {
+    return a.peakBytesInUse == b.peakBytesInUse && a.liveAllocationsAtPeak == b.liveAllocationsAtPeak &&
+           a.bytesAllocated == b.bytesAllocated && a.allocationCount == b.allocationCount &&
+           a.bytesFreed == b.bytesFreed && a.freeCount == b.freeCount && a.reserved == b.reserved;
+}
+
+TEST(PluginLoad, CountsThePluginsAllocationsAndNeverTheHosts) {
+    qivhost::DevHost host;
+    ASSERT_TRUE(host.Load(PluginPath(), qivhost::HostVersion{}));
+    const PluginMemoryStatistics before = host.GetMemoryStatistics();
+
+    // The host allocates and frees through its own operator new, malloc and the
+    // standard containers; none of it may reach the plug-in's allocator.
+    std::vector<std::unique_ptr<char[]>> blocks;
+    for (int i = 0; i < 1000; ++i) blocks.push_back(std::make_unique<char[]>(static_cast<std::size_t>(16 + i)));
+    std::string grown;
+    for (int i = 0; i < 10000; ++i) grown += 'x';
+    blocks.clear();
+    const PluginMemoryStatistics afterHost = host.GetMemoryStatistics();
+    EXPECT_TRUE(SameCounters(before, afterHost));
+
+    // The plug-in's own work is counted.
+    ASSERT_TRUE(host.Initialize());
+    const PluginMemoryStatistics afterPlugin = host.GetMemoryStatistics();
+    EXPECT_GT(afterPlugin.allocationCount, afterHost.allocationCount);
+    EXPECT_GT(afterPlugin.bytesAllocated, afterHost.bytesAllocated);
+}
+
+TEST(PluginLoadDeathTest, AnIncompatibleHostEndsTheProcessAfterTheReport) {
+    const std::string report =
+        "Assertion failed!(.|\n)*Expression: ALE-EECF0606(.|\n)*Description: qiv-honor-v2 which supports plugin API "
+        "18\\.0\\.0 is not compatible with core's plugin API ";
+    EXPECT_DEATH(
+        {
+            qivhost::DevHost host;
+            host.Load(PluginPath(), qivhost::HostVersion{17, 9, 9});
+        },
+        report + "17\\.9\\.9");
+    EXPECT_DEATH(
+        {
+            qivhost::DevHost host;
+            host.Load(PluginPath(), qivhost::HostVersion{19, 0, 0});
+        },
+        report + "19\\.0\\.0");
+}
+
+TEST(DevHost, ParsesHostVersions) {
+    qivhost::HostVersion version;
+    EXPECT_TRUE(qivhost::ParseHostVersion("18.3.0", version));
+    EXPECT_EQ(qivhost::ToString(version), "18.3.0");
+    for (const char* bad : {"", "18", "18.3", "18.3.0.1", "a.b.c", "18..0", "18.3.0 ", "99999999999.0.0"}) {
+        EXPECT_FALSE(qivhost::ParseHostVersion(bad, version)) << bad;
+    }
+}
+
+TEST(DevHost, ReportsALibraryThatCannotBeLoaded) {
+    qivhost::DevHost host;
+    EXPECT_FALSE(host.Load("/nonexistent/qpx-be-missing.so", qivhost::HostVersion{}));
+    EXPECT_NE(host.Error().find("cannot load /nonexistent/qpx-be-missing.so"), std::string::npos);
+    EXPECT_FALSE(host.Initialize());
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#include "runtime/plugin_base.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/counting_allocator.h"
+#include "runtime/plugin_name.h"
+
+namespace vclient {
+namespace {
+
+TEST(IsCompatibleHostVersion, AcceptsTheSameMajorWithANewerOrEqualMinorAndPatch) {
+    struct Case {
+        PluginApiVersion host;
+        bool compatible;
+    } cases[] = {
+        {{18, 0, 0, "", ""}, true},  {{18, 0, 7, "", ""}, true},   {{18, 3, 0, "", ""}, true},
+        {{17, 9, 9, "", ""}, false}, {{19, 0, 0, "", ""}, false},  {{0, 0, 0, "", ""}, false},
+        {{118, 0, 0, "", ""}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsCompatibleHostVersion(c.host, PluginApiVersionOfRuntime()), c.compatible) << c.host.ToString();
+    }
+    // Minor is compared before patch: 18.2.0 satisfies 18.1.5, 18.1.4 does not.
+    EXPECT_TRUE(IsCompatibleHostVersion({18, 2, 0, "", ""}, {18, 1, 5, "", ""}));
+    EXPECT_FALSE(IsCompatibleHostVersion({18, 1, 4, "", ""}, {18, 1, 5, "", ""}));
+}
+
+TEST(GetFullNameFromShortNameAndType, PrefixesByKindAndLogsUnknownKinds) {
+    EXPECT_EQ(GetFullNameFromShortNameAndType("qiv-honor-v2", BackendPluginKind()).fullName, "qpx-be-qiv-honor-v2");
+    EXPECT_EQ(GetFullNameFromShortNameAndType("qiv-honor-v2", FrontendPluginKind()).fullName, "qpx-fe-qiv-honor-v2");
+
+    testing::internal::CaptureStderr();
+    const PluginName odd = GetFullNameFromShortNameAndType("qiv-honor-v2", PluginKind{"Backend", ""});
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(odd.fullName, "qpx-xx-qiv-honor-v2");
+    EXPECT_EQ(odd.shortName, "qiv-honor-v2");
+    EXPECT_NE(errors.find(" ERROR|             Plugin Manager| GetFullNameFromShortNameAndType(\"qiv-honor-v2\", "
+                          "\"Backend\") called with an unknown type\n"),
+              std::string::npos)
+        << errors;
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetFullNameFromShortNameAndType("x", PluginKind{std::string("backend\0", 8), ""}).fullName, "qpx-xx-x")
+        << "the kind must match byte for byte, length included";
+    EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+}
+
+TEST(CountingAllocator, CountsBlocksAsTheHeapReportsThemAndTracksThePeak) {
+    const MemoryCounters before = counting_allocator::Snapshot();
+    void* a = counting_allocator::Allocate(100);
+    void* b = counting_allocator::Allocate(1000);
+    const MemoryCounters mid = counting_allocator::Snapshot();
+    EXPECT_EQ(mid.allocationCount - before.allocationCount, 2u);
+    EXPECT_GE(mid.bytesAllocated - before.bytesAllocated, 1100u) << "block sizes are at least what was asked";
+    EXPECT_GE(mid.peakBytesInUse, mid.bytesAllocated - mid.bytesFreed);
+
+    void* c = counting_allocator::Reallocate(a, 5000);
+    ASSERT_NE(c, nullptr);
+    const MemoryCounters grown = counting_allocator::Snapshot();
+    EXPECT_EQ(grown.allocationCount - mid.allocationCount, 1u);
+    EXPECT_EQ(grown.freeCount - mid.freeCount, 1u) << "a reallocation counts one free and one allocation";
+
+    counting_allocator::Free(b);
+    counting_allocator::Free(c);
+    counting_allocator::Free(nullptr);
+    const MemoryCounters after = counting_allocator::Snapshot();
+    EXPECT_EQ(after.freeCount - grown.freeCount, 2u) << "freeing null counts nothing";
+    EXPECT_EQ(after.bytesFreed - before.bytesFreed, after.bytesAllocated - before.bytesAllocated);
+    EXPECT_GE(after.peakBytesInUse, 5000u);
+
+    void* fresh = counting_allocator::Reallocate(nullptr, 10);
+    const MemoryCounters fromNull = counting_allocator::Snapshot();
+    EXPECT_EQ(fromNull.freeCount - after.freeCount, 1u) << "a free of size 0 for the missing old block";
+    EXPECT_EQ(fromNull.bytesFreed, after.bytesFreed);
+    counting_allocator::Free(fresh);
+
+    char* copy = counting_allocator::DuplicateText("text");
+    EXPECT_STREQ(copy, "text");
+    counting_allocator::Free(copy);
+    EXPECT_EQ(counting_allocator::DuplicateText(nullptr), nullptr);
+    void* aligned = counting_allocator::AllocateAligned(64, 256);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 256, 0u);
+    counting_allocator::Free(aligned);
+}
+
+// A host core that records the slots a plug-in calls, for the PluginBase lifecycle.
+struct RecordingCore {
+    HostCore core{};
+    std::vector<std::string> calls;
+};
+
+RecordingCore* RecorderOf(const HostCore* self) {
+    return reinterpret_cast<RecordingCore*>(const_cast<HostCore*>(self));
+}
+
+class StartCountingPlugin : public PluginBase {
+public:
+    explicit StartCountingPlugin(int* starts, bool answer) : starts_(starts), answer_(answer) {}
+    bool Start() override {
+        ++*starts_;
+        ScheduleTimer("probe", nullptr, nullptr, 0.5, 0);
+        return answer_;
+    }
+
+private:
+    int* starts_;
+    bool answer_;
+};
+
+TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
+    int starts = 0;
+    auto* plugin = new StartCountingPlugin(&starts, false);
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    record.apiMinor = 3;
+    record.apiPatch = 0;
+    plugin->Register(&record, "qiv-honor-v2");
+    EXPECT_EQ(record.apiMajor, 18u);
+    EXPECT_EQ(record.apiMinor, 0u);
+    EXPECT_EQ(record.apiPatch, 0u);
+    EXPECT_STREQ(record.shortName, "qiv-honor-v2");
+    EXPECT_EQ(record.pluginContext, plugin);
+    ASSERT_NE(record.callbacks, nullptr);
+    EXPECT_NE(record.routeTable, nullptr);
+    EXPECT_EQ(plugin->Name().fullName, "qpx-be-qiv-honor-v2");
+    EXPECT_EQ(plugin->ApiTags(), (std::vector<std::string>{"Plugins", "Plugin qiv-honor-v2"}));
+    EXPECT_EQ(plugin->HostVersion().ToString(), "18.3.0");
+
+    RecordingCore recorder;
+    recorder.core.ScheduleTimer = [](const HostCore* self, const char* name, HostTimerCallback, void*, double delay,
+                                     std::uint32_t) {
+        RecorderOf(self)->calls.push_back(std::string(name) + "@" + std::to_string(delay));
+    };
+    HostContext context{&recorder.core, 77};
+    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, &context), 0) << "Start's answer is returned";
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(plugin->ClientHandle(), 77u);
+    EXPECT_EQ(plugin->UserAgent(), "VornClient/18.3.0 (qiv-honor-v2)");
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"probe@0.500000"})) << "forwarders reach the host core";
+
+    PluginMemoryStatistics statistics{};
+    statistics.reserved = 99;
+    record.callbacks->GetMemoryStatistics(record.pluginContext, &statistics);
+    EXPECT_EQ(statistics.reserved, 0u);
+    record.callbacks->Shutdown(record.pluginContext);  // destroys the object
+}
+
+TEST(PluginBase, InitializeRefusesAMissingHostContext) {
+    auto* plugin = new PluginBase();
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    plugin->Register(&record, "probe");
+    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, nullptr), 0);
+    HostContext noCore{nullptr, 1};
+    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, &noCore), 0);
+    record.callbacks->Shutdown(record.pluginContext);
+}
+
+TEST(PluginBaseDeathTest, AnIncompatibleHostIsFatalWithItsReport) {
+    for (std::uint32_t major : {17u, 19u}) {
+        EXPECT_DEATH(
+            {
+                PluginBase plugin;
+                PluginLoadRecord record{};
+                record.apiMajor = major;
+                record.apiMinor = major == 17 ? 9 : 0;
+                record.apiPatch = major == 17 ? 9 : 0;
+                plugin.Register(&record, "qiv-honor-v2");
+            },
+            "Expression: ALE-EECF0606");
+    }
+}
+
+}  // namespace
+}  // namespace vclient
