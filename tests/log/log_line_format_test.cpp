@@ -1,0 +1,177 @@
+#include "log/log_line_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include "log/log_groups.h"
+#include "log/log_level.h"
+#include "log/log_system.h"
+#include "log/log_time.h"
+#include "platform/platform.h"
+
+namespace vclient {
+namespace {
+
+LogRecord SampleRecord(const char* message, LogLevel level = LogLevel::Warn, LogGroups groups = 3) {
+    LogRecord record;
+    record.year = 2024;
+    record.month = 1;
+    record.day = 2;
+    record.hour = 3;
+    record.minute = 4;
+    record.second = 5;
+    record.millisecond = 6;
+    record.level = level;
+    record.groups = groups;
+    record.message = message;
+    return record;
+}
+
+std::string Line(const char* format, const LogRecord& record, std::size_t size = 4096) {
+    std::string buffer(size, '\x7f');
+    const std::size_t length = FormatLogLine(buffer.data(), size, format, record);
+    EXPECT_EQ(length, std::string(buffer.c_str()).size());
+    return buffer.c_str();
+}
+
+TEST(LogLevelName, IsSixCharactersWideForEveryLevel) {
+    const struct {
+        std::int32_t level;
+        const char* word;
+    } cases[] = {{0, "  OKAY"}, {1, "  WARN"}, {2, " ERROR"}, {3, "ALWAYS"}, {4, "   ???"}, {-1, "   ???"}};
+    for (const auto& c : cases) {
+        EXPECT_STREQ(GetLogLevelName(static_cast<LogLevel>(c.level)), c.word) << "level " << c.level;
+    }
+    EXPECT_TRUE(PassesLogLevel(LogLevel::Always, LogLevel::Always));
+    EXPECT_TRUE(PassesLogLevel(LogLevel::Okay, static_cast<LogLevel>(-1)));
+    EXPECT_FALSE(PassesLogLevel(LogLevel::Warn, LogLevel::Error));
+}
+
+TEST(FormatLogGroups, JoinsNamesFromLowestBitAndStaysInsideTheBuffer) {
+    const struct {
+        LogGroups groups;
+        std::size_t size;
+        const char* text;
+    } cases[] = {
+        {3, 64, "DBG;GEN"},
+        {0, 64, ""},
+        {0xFF, 64, "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST"},
+        {LogGroups{1} << 63, 64, "???"},
+        {kLogGroupTst | kLogGroupDbg, 64, "DBG;TST"},
+        {3, 5, "DBG;"},  // stops when fewer than two bytes remain
+        {3, 2, "D"},
+        {3, 1, ""},
+    };
+    for (const auto& c : cases) {
+        char buffer[64];
+        const std::size_t length = FormatLogGroups(buffer, c.size, c.groups);
+        EXPECT_STREQ(buffer, c.text) << "mask " << c.groups << ", size " << c.size;
+        EXPECT_EQ(length, std::string(c.text).size());
+    }
+    EXPECT_EQ(FormatLogGroups(nullptr, 10, 3), 0u);
+}
+
+TEST(FormatLogLine, ReplacesEachTokenAndEndsWithOneNewline) {
+    const LogRecord record = SampleRecord("hello");
+    const struct {
+        const char* format;
+        const char* line;
+    } cases[] = {
+        {"#D", "2024-01-02T03:04:05.006\n"},
+        {"#L", "  WARN\n"},
+        {"#G", "DBG;GEN\n"},
+        {"#M", "hello\n"},
+        {"#D| #L| #G| #M", "2024-01-02T03:04:05.006|   WARN| DBG;GEN| hello\n"},
+        {"[#M]", "[hello]\n"},
+        {"#X#M", "Xhello\n"},   // not a token: the letter alone
+        {"##", "#\n"},
+        {"#M #", "hello \n"},   // a final "#" ends the line
+        {"#", "\n"},
+        {"", "\n"},
+        {nullptr, "\n"},
+        {"ends\n", "ends\n"},   // an existing newline is not doubled
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Line(c.format, record), c.line) << "format \"" << (c.format ? c.format : "(null)") << "\"";
+    }
+}
+
+TEST(FormatLogLine, KeepsTheMessagesOwnFinalNewline) {
+    EXPECT_EQ(Line("#L| #M", SampleRecord("done\n")), "  WARN| done\n");
+    EXPECT_EQ(Line("#M", SampleRecord("")), "\n");
+    LogRecord noMessage = SampleRecord("");
+    noMessage.message = nullptr;
+    EXPECT_EQ(Line("<#M>", noMessage), "<>\n");
+}
+
+TEST(FormatLogLine, CutsLongLinesButKeepsTheNewline) {
+    const LogRecord record = SampleRecord("abcdefghij");
+    const struct {
+        std::size_t size;
+        const char* line;
+    } cases[] = {{8, "abcdef\n"}, {3, "a\n"}, {2, "\n"}, {1, ""}, {12, "abcdefghij\n"}, {13, "abcdefghij\n"}};
+    for (const auto& c : cases) EXPECT_EQ(Line("#M", record, c.size), c.line) << "size " << c.size;
+
+    const std::string longMessage(5000, 'x');
+    const std::string line = Line("#L| #M", SampleRecord(longMessage.c_str()));
+    EXPECT_EQ(line.size(), 4095u);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(line.rfind("  WARN| xxx", 0), 0u);
+}
+
+TEST(FormatLogLine, PrintsThreadAsEightUpperCaseHexDigitsAndElapsedTime) {
+    const LogRecord record = SampleRecord("m");
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%08X\n", static_cast<unsigned>(platform::GetCurrentThreadId()));
+    EXPECT_EQ(Line("#T", record), expected);
+    EXPECT_TRUE(std::regex_match(Line("#T", record), std::regex("[0-9A-F]{8}\n")));
+
+    EXPECT_TRUE(std::regex_match(Line("#H", record), std::regex("[0-9]{6}\\.[0-9]{3}\n"))) << Line("#H", record);
+}
+
+TEST(FormatLogLine, NamesTheExecutable) {
+    EXPECT_EQ(Line("#E(#L)", SampleRecord("m", LogLevel::Error)), std::string(GetLogExecutableName()) + "( ERROR)\n");
+}
+
+TEST(LogTimestamps, FormatTheSevenFields) {
+    const LogTime time{2024, 1, 2, 3, 4, 5, 6};
+    const struct {
+        bool file;
+        std::size_t size;
+        const char* text;
+    } cases[] = {
+        {true, 64, "2024-01-02T03-04-05"},
+        {false, 64, "2024-01-02T03:04:05.006"},
+        {true, 5, "2024"},
+        {false, 11, "2024-01-02"},
+        {true, 1, ""},
+    };
+    for (const auto& c : cases) {
+        char buffer[64];
+        const std::size_t length = c.file ? FormatLogFileTimestamp(buffer, c.size, time)
+                                          : FormatLogTimestamp(buffer, c.size, time);
+        EXPECT_STREQ(buffer, c.text);
+        EXPECT_EQ(length, std::string(c.text).size());
+    }
+}
+
+TEST(LogTimestamps, LocalTimeAndClockAreSane) {
+    LogTime now;
+    GetLogLocalTime(&now);
+    EXPECT_GE(now.year, 2020);
+    EXPECT_GE(now.month, 1);
+    EXPECT_LE(now.month, 12);
+    EXPECT_GE(now.day, 1);
+    EXPECT_LE(now.millisecond, 999);
+    GetLogLocalTime(nullptr);  // ignored, must not crash
+
+    const double first = GetLogClockSeconds();
+    EXPECT_GE(first, 0.0);
+    EXPECT_GE(GetLogClockSeconds(), first);
+}
+
+}  // namespace
+}  // namespace vclient
