@@ -3,7 +3,7 @@
 #include "log/fatal_error.h"
 #include "log/log.h"
 #include "runtime/counting_allocator.h"
-#include "util/format.h"
+#include "util/format_positional.h"
 
 namespace vclient {
 

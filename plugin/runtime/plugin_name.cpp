@@ -1,7 +1,7 @@
 #include "runtime/plugin_name.h"
 
 #include "log/log.h"
-#include "util/format.h"
+#include "util/format_positional.h"
 
 namespace vclient {
 

@@ -16,17 +16,21 @@ TEST(PluginLoad, ANewerMinorHostGetsThePluginsOwnVersionBack) {
                                                qivhost::HostVersion{18, 0, 0}}) {
         qivhost::DevHost host;
         ASSERT_TRUE(host.Load(PluginPath(), version)) << host.Error();
-        const PluginLoadRecord& record = host.LoadRecord();
-        EXPECT_EQ(record.apiMajor, 18u);
-        EXPECT_EQ(record.apiMinor, 0u);
-        EXPECT_EQ(record.apiPatch, 0u);
-        EXPECT_STREQ(record.shortName, "qiv-honor-v2");
-        EXPECT_NE(record.pluginContext, nullptr);
-        EXPECT_NE(record.routeTable, nullptr);
-        ASSERT_NE(record.callbacks, nullptr);
-        EXPECT_NE(record.callbacks->Initialize, nullptr);
-        EXPECT_NE(record.callbacks->Shutdown, nullptr);
-        EXPECT_NE(record.callbacks->GetMemoryStatistics, nullptr);
+        // Packed members are read by value: binding a reference to one is undefined.
+        const PluginLoadRecord record = host.LoadRecord();
+        const std::uint32_t words[3] = {record.apiMajor, record.apiMinor, record.apiPatch};
+        EXPECT_EQ(words[0], 18u);
+        EXPECT_EQ(words[1], 0u);
+        EXPECT_EQ(words[2], 0u);
+        const char* shortName = record.shortName;
+        EXPECT_STREQ(shortName, "qiv-honor-v2");
+        EXPECT_TRUE(record.pluginContext != nullptr);
+        EXPECT_TRUE(record.routeTable != nullptr);
+        const PluginCallbacks* callbacks = record.callbacks;
+        ASSERT_TRUE(callbacks != nullptr);
+        EXPECT_TRUE(callbacks->Initialize != nullptr);
+        EXPECT_TRUE(callbacks->Shutdown != nullptr);
+        EXPECT_TRUE(callbacks->GetMemoryStatistics != nullptr);
     }
 }
 
@@ -36,11 +40,11 @@ TEST(PluginLoad, StartsReportsMemoryAndShutsDownWithoutHostCallsBeforeInitialize
     EXPECT_TRUE(host.Calls().empty()) << "no host-core call may happen before Initialize";
 
     const PluginMemoryStatistics loaded = host.GetMemoryStatistics();
-    EXPECT_GT(loaded.allocationCount, 0u) << "registration allocates";
-    EXPECT_GT(loaded.bytesAllocated, 0u);
-    EXPECT_GT(loaded.peakBytesInUse, 0u);
-    EXPECT_GT(loaded.liveAllocationsAtPeak, 0u);
-    EXPECT_EQ(loaded.reserved, 0u);
+    EXPECT_TRUE(loaded.allocationCount > 0) << "registration allocates";
+    EXPECT_TRUE(loaded.bytesAllocated > 0);
+    EXPECT_TRUE(loaded.peakBytesInUse > 0);
+    EXPECT_TRUE(loaded.liveAllocationsAtPeak > 0);
+    EXPECT_TRUE(loaded.reserved == 0);
 
     EXPECT_TRUE(host.Initialize());
     host.Shutdown();
@@ -71,8 +75,8 @@ TEST(PluginLoad, CountsThePluginsAllocationsAndNeverTheHosts) {
     // The plug-in's own work is counted.
     ASSERT_TRUE(host.Initialize());
     const PluginMemoryStatistics afterPlugin = host.GetMemoryStatistics();
-    EXPECT_GT(afterPlugin.allocationCount, afterHost.allocationCount);
-    EXPECT_GT(afterPlugin.bytesAllocated, afterHost.bytesAllocated);
+    EXPECT_TRUE(afterPlugin.allocationCount > afterHost.allocationCount);
+    EXPECT_TRUE(afterPlugin.bytesAllocated > afterHost.bytesAllocated);
 }
 
 TEST(PluginLoadDeathTest, AnIncompatibleHostEndsTheProcessAfterTheReport) {

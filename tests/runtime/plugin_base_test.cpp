@@ -118,13 +118,17 @@ TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
     record.apiMinor = 3;
     record.apiPatch = 0;
     plugin->Register(&record, "qiv-honor-v2");
-    EXPECT_EQ(record.apiMajor, 18u);
-    EXPECT_EQ(record.apiMinor, 0u);
-    EXPECT_EQ(record.apiPatch, 0u);
-    EXPECT_STREQ(record.shortName, "qiv-honor-v2");
-    EXPECT_EQ(record.pluginContext, plugin);
-    ASSERT_NE(record.callbacks, nullptr);
-    EXPECT_NE(record.routeTable, nullptr);
+    // Packed members are read by value: binding a reference to one is undefined.
+    const std::uint32_t words[3] = {record.apiMajor, record.apiMinor, record.apiPatch};
+    EXPECT_EQ(words[0], 18u);
+    EXPECT_EQ(words[1], 0u);
+    EXPECT_EQ(words[2], 0u);
+    const char* shortName = record.shortName;
+    EXPECT_STREQ(shortName, "qiv-honor-v2");
+    EXPECT_TRUE(record.pluginContext == plugin);
+    const PluginCallbacks* callbacks = record.callbacks;
+    ASSERT_TRUE(callbacks != nullptr);
+    EXPECT_TRUE(record.routeTable != nullptr);
     EXPECT_EQ(plugin->Name().fullName, "qpx-be-qiv-honor-v2");
     EXPECT_EQ(plugin->ApiTags(), (std::vector<std::string>{"Plugins", "Plugin qiv-honor-v2"}));
     EXPECT_EQ(plugin->HostVersion().ToString(), "18.3.0");
@@ -135,7 +139,7 @@ TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
         RecorderOf(self)->calls.push_back(std::string(name) + "@" + std::to_string(delay));
     };
     HostContext context{&recorder.core, 77};
-    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, &context), 0) << "Start's answer is returned";
+    EXPECT_EQ(callbacks->Initialize(record.pluginContext, &context), 0) << "Start's answer is returned";
     EXPECT_EQ(starts, 1);
     EXPECT_EQ(plugin->ClientHandle(), 77u);
     EXPECT_EQ(plugin->UserAgent(), "VornClient/18.3.0 (qiv-honor-v2)");
@@ -143,9 +147,9 @@ TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
 
     PluginMemoryStatistics statistics{};
     statistics.reserved = 99;
-    record.callbacks->GetMemoryStatistics(record.pluginContext, &statistics);
-    EXPECT_EQ(statistics.reserved, 0u);
-    record.callbacks->Shutdown(record.pluginContext);  // destroys the object
+    callbacks->GetMemoryStatistics(record.pluginContext, &statistics);
+    EXPECT_TRUE(statistics.reserved == 0);
+    callbacks->Shutdown(record.pluginContext);  // destroys the object
 }
 
 TEST(PluginBase, InitializeRefusesAMissingHostContext) {
@@ -153,10 +157,11 @@ TEST(PluginBase, InitializeRefusesAMissingHostContext) {
     PluginLoadRecord record{};
     record.apiMajor = 18;
     plugin->Register(&record, "probe");
-    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, nullptr), 0);
+    const PluginCallbacks* callbacks = record.callbacks;
+    EXPECT_EQ(callbacks->Initialize(record.pluginContext, nullptr), 0);
     HostContext noCore{nullptr, 1};
-    EXPECT_EQ(record.callbacks->Initialize(record.pluginContext, &noCore), 0);
-    record.callbacks->Shutdown(record.pluginContext);
+    EXPECT_EQ(callbacks->Initialize(record.pluginContext, &noCore), 0);
+    callbacks->Shutdown(record.pluginContext);
 }
 
 TEST(PluginBaseDeathTest, AnIncompatibleHostIsFatalWithItsReport) {
