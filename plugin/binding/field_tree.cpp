@@ -1,0 +1,147 @@
+#include "binding/field_tree.h"
+
+#include <algorithm>
+
+namespace vclient::detail {
+
+namespace {
+
+void RotateLeft(StructurePart& tree, FieldNode* node) noexcept {
+    FieldNode* pivot = node->right;
+    node->right = pivot->left;
+    if (pivot->left != nullptr) {
+        pivot->left->parent = node;
+    }
+    pivot->parent = node->parent;
+    if (node->parent == nullptr) {
+        tree.root = pivot;
+    } else if (node == node->parent->left) {
+        node->parent->left = pivot;
+    } else {
+        node->parent->right = pivot;
+    }
+    pivot->left = node;
+    node->parent = pivot;
+}
+
+void RotateRight(StructurePart& tree, FieldNode* node) noexcept {
+    FieldNode* pivot = node->left;
+    node->left = pivot->right;
+    if (pivot->right != nullptr) {
+        pivot->right->parent = node;
+    }
+    pivot->parent = node->parent;
+    if (node->parent == nullptr) {
+        tree.root = pivot;
+    } else if (node == node->parent->right) {
+        node->parent->right = pivot;
+    } else {
+        node->parent->left = pivot;
+    }
+    pivot->right = node;
+    node->parent = pivot;
+}
+
+bool IsRed(const FieldNode* node) noexcept {
+    return node != nullptr && node->red;
+}
+
+// Restores the red-black rules after `node` was linked in red.
+void Rebalance(StructurePart& tree, FieldNode* node) noexcept {
+    while (IsRed(node->parent)) {
+        FieldNode* parent = node->parent;
+        FieldNode* grandparent = parent->parent;  // a red parent is never the root
+        const bool parentIsLeft = parent == grandparent->left;
+        FieldNode* uncle = parentIsLeft ? grandparent->right : grandparent->left;
+        if (IsRed(uncle)) {
+            parent->red = false;
+            uncle->red = false;
+            grandparent->red = true;
+            node = grandparent;
+            continue;
+        }
+        if (parentIsLeft) {
+            if (node == parent->right) {
+                node = parent;
+                RotateLeft(tree, node);
+            }
+            node->parent->red = false;
+            grandparent->red = true;
+            RotateRight(tree, grandparent);
+        } else {
+            if (node == parent->left) {
+                node = parent;
+                RotateRight(tree, node);
+            }
+            node->parent->red = false;
+            grandparent->red = true;
+            RotateLeft(tree, grandparent);
+        }
+    }
+    tree.root->red = false;
+}
+
+}  // namespace
+
+// Written out rather than calling memcmp: field names are mostly a few bytes long.
+int CompareFieldNames(std::string_view a, std::string_view b) noexcept {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto left = static_cast<unsigned char>(a[i]);
+        const auto right = static_cast<unsigned char>(b[i]);
+        if (left != right) {
+            return left < right ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+FieldNode* FindFieldNode(const StructurePart& tree, std::string_view name,
+                         FieldInsertPoint* where) noexcept {
+    FieldNode* node = tree.root;
+    FieldInsertPoint point;
+    while (node != nullptr) {
+        const int order = CompareFieldNames(name, node->name->text);
+        if (order == 0) {
+            return node;
+        }
+        point = {node, order < 0};
+        node = order < 0 ? node->left : node->right;
+    }
+    if (where != nullptr) {
+        *where = point;
+    }
+    return nullptr;
+}
+
+void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint where) noexcept {
+    node->parent = where.parent;
+    node->left = nullptr;
+    node->right = nullptr;
+    node->red = true;
+    if (where.parent == nullptr) {
+        tree.root = node;
+    } else if (where.left) {
+        where.parent->left = node;
+    } else {
+        where.parent->right = node;
+    }
+    ++tree.count;
+    Rebalance(tree, node);
+}
+
+FieldNode* FirstFieldNode(const StructurePart& tree) noexcept {
+    FieldNode* node = tree.root;
+    if (node == nullptr) {
+        return nullptr;
+    }
+    while (node->left != nullptr) {
+        node = node->left;
+    }
+    return node;
+}
+
+}  // namespace vclient::detail

@@ -1,0 +1,31 @@
+// The ordered map behind a Structure: a red-black tree of FieldNodes keyed by field
+// name. Names compare byte by byte as unsigned 8-bit values, a shorter name first at a
+// common prefix. Fields are only ever inserted or destroyed all together, so the tree
+// has no erase. Internal to the binding library.
+#pragma once
+
+#include <string_view>
+
+#include "binding/property_parts.h"
+
+namespace vclient::detail {
+
+// <0, 0 or >0 as `a` orders before, equal to or after `b`.
+[[nodiscard]] int CompareFieldNames(std::string_view a, std::string_view b) noexcept;
+
+// Where a missing name would be linked in: under `parent` (null for an empty tree), on
+// its left or right.
+struct FieldInsertPoint {
+    FieldNode* parent = nullptr;
+    bool left = true;
+};
+
+// The node named `name`, or null; on a miss, `where` receives the insertion point.
+[[nodiscard]] FieldNode* FindFieldNode(const StructurePart& tree, std::string_view name,
+                                       FieldInsertPoint* where) noexcept;
+// Links `node` at `where` (found by FindFieldNode with no insert in between) and rebalances.
+void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint where) noexcept;
+// The node with the smallest name, or null for an empty tree.
+[[nodiscard]] FieldNode* FirstFieldNode(const StructurePart& tree) noexcept;
+
+}  // namespace vclient::detail

@@ -1,0 +1,71 @@
+// BindingPageSource: the process-wide supplier of 4096-byte pages to every PropertyArena.
+//
+// Memory comes from the operating system in 64 KiB chunks of 16 pages. The source keeps
+// the free pages of all chunks and, per chunk, which of its pages are out; when the last
+// page of a chunk comes back the whole chunk goes back to the operating system, unless
+// the process asked for a few wholly free chunks to be kept as spares (none by default;
+// see SetSpareChunkLimit). One
+// mutex guards everything, taken once per page handed out or returned, so arenas on
+// different threads may share the source.
+//
+// The source is created on first use and never destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
+
+namespace vclient {
+
+class BindingPageSource {
+public:
+    static constexpr std::size_t kPageSize = 4096;
+    static constexpr std::size_t kPagesPerChunk = 16;
+    static constexpr std::size_t kChunkSize = kPageSize * kPagesPerChunk;
+
+    // The one source of the process.
+    [[nodiscard]] static BindingPageSource& Instance();
+
+    // A page aligned to kPageSize, or null when the operating system refuses a new chunk.
+    [[nodiscard]] void* TakePage();
+    // Gives back a page obtained from TakePage.
+    void ReturnPage(void* page);
+
+    // How many wholly free chunks to keep instead of releasing them. Trees are built and
+    // thrown away per call, so a source that releases every chunk the moment it empties
+    // reserves and releases the same memory again and again; spares avoid that at the
+    // price of holding up to `chunks` x 64 KiB. Lowering the limit releases the excess.
+    void SetSpareChunkLimit(std::size_t chunks);
+    [[nodiscard]] std::size_t SpareChunkLimit() const;
+
+    // Counters for tests and benchmarks.
+    [[nodiscard]] std::size_t ChunksHeld() const;
+    [[nodiscard]] std::size_t PagesOut() const;
+    [[nodiscard]] std::size_t SpareChunks() const;
+
+    BindingPageSource(const BindingPageSource&) = delete;
+    BindingPageSource& operator=(const BindingPageSource&) = delete;
+
+private:
+    BindingPageSource() = default;
+    ~BindingPageSource() = default;
+
+    struct FreePage;
+
+    bool AddChunk();
+    void PushFree(FreePage* page);
+    void UnlinkFree(FreePage* page);
+    void ReleaseChunk(std::uintptr_t base);
+    void ReleaseExcessSpares();
+
+    mutable std::mutex mutex_;
+    FreePage* freeHead_ = nullptr;
+    // Chunk base address -> bit mask of its pages that are out.
+    std::unordered_map<std::uintptr_t, std::uint16_t> chunks_;
+    std::size_t pagesOut_ = 0;
+    std::size_t spareChunks_ = 0;  // chunks with no page out
+    std::size_t spareLimit_ = 0;
+};
+
+}  // namespace vclient

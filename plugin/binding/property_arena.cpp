@@ -1,0 +1,109 @@
+#include "binding/property_arena.h"
+
+#include "binding/fnv1a.h"
+
+namespace vclient {
+
+PropertyArena::PropertyArena() {
+    for (std::size_t i = 0; i < kClassCount; ++i) {
+        classes_[i].Init(static_cast<std::uint16_t>(4 * (i + 1)));
+    }
+}
+
+void* PropertyArena::Allocate(std::size_t bytes) {
+    if (bytes > kMaxSlotSize) {
+        throw std::bad_alloc();
+    }
+    void* slot = ClassFor(bytes).Allocate();
+    if (slot == nullptr) {
+        throw std::bad_alloc();
+    }
+    return slot;
+}
+
+void PropertyArena::Release(void* slot, std::size_t bytes) noexcept {
+    ClassFor(bytes).Release(slot);
+}
+
+void PropertyArena::Reset() noexcept {
+    strings_.DestroyAll();
+    for (auto& sizeClass : classes_) {
+        sizeClass.Reset();
+    }
+}
+
+detail::StringEntry* PropertyArena::Intern(std::string_view text) {
+    if (text.empty()) {
+        return &detail::EmptyStringEntry();
+    }
+    return Intern(text, Fnv1a(text));
+}
+
+detail::StringEntry* PropertyArena::Intern(std::string_view text, std::uint32_t hash) {
+    if (text.empty()) {
+        return &detail::EmptyStringEntry();
+    }
+    detail::StringEntry* entry = strings_.Find(text, hash);
+    if (entry == nullptr) {
+        entry = AddEntry(std::string(text), hash);
+    }
+    ++entry->count;
+    return entry;
+}
+
+detail::StringEntry* PropertyArena::Intern(std::string&& text) {
+    if (text.empty()) {
+        return &detail::EmptyStringEntry();
+    }
+    const std::uint32_t hash = Fnv1a(text);
+    detail::StringEntry* entry = strings_.Find(text, hash);
+    if (entry == nullptr) {
+        entry = AddEntry(std::move(text), hash);
+    }
+    ++entry->count;
+    return entry;
+}
+
+void PropertyArena::ReleaseString(detail::StringEntry* entry) noexcept {
+    if (entry == nullptr || entry == &detail::EmptyStringEntry()) {
+        return;
+    }
+    if (--entry->count != 0) {
+        return;
+    }
+    strings_.Remove(entry);
+    Delete(entry);
+}
+
+std::size_t PropertyArena::PagesHeld() const noexcept {
+    std::size_t pages = 0;
+    for (const auto& sizeClass : classes_) {
+        pages += sizeClass.PagesHeld();
+    }
+    return pages;
+}
+
+std::uint32_t PropertyArena::StringUseCount(std::string_view text) const noexcept {
+    const detail::StringEntry* entry = strings_.Find(text, Fnv1a(text));
+    return entry == nullptr ? 0 : entry->count;
+}
+
+detail::SlabClass& PropertyArena::ClassFor(std::size_t bytes) noexcept {
+    const std::size_t index = bytes == 0 ? 0 : (bytes + 3) / 4 - 1;
+    return classes_[index];
+}
+
+detail::StringEntry* PropertyArena::AddEntry(std::string&& text, std::uint32_t hash) {
+    auto* entry = New<detail::StringEntry>();
+    entry->text = std::move(text);
+    entry->hash = hash;
+    try {
+        strings_.Insert(entry);
+    } catch (...) {
+        Delete(entry);
+        throw;
+    }
+    return entry;
+}
+
+}  // namespace vclient

@@ -1,0 +1,42 @@
+// The heap parts of Collection and Structure values, allocated from the arena's slab
+// pools. Internal to the binding library.
+//
+// Collections and blobs own general-heap buffers; they sit on their arena's lists so that
+// dropping a root's whole tree frees those buffers without walking the tree. Containers
+// also carry a `pending` link used while a subtree is cleared part by part: parts waiting
+// to be released are chained through it, so clearing needs neither recursion nor memory
+// of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "binding/binding_property.h"
+#include "binding/property_arena.h"
+
+namespace vclient::detail {
+
+// A growable vector of elements; the element buffer comes from the general heap and
+// every element carries the collection's arena, not owned.
+struct CollectionPart {
+    HeapLink link;  // first member: a link converts back to its part
+    BindingProperty* elements = nullptr;
+    std::uint32_t size = 0;
+    std::uint32_t capacity = 0;
+    CollectionPart* pending = nullptr;
+};
+
+// A byte vector; the buffer comes from the general heap.
+struct BlobPart {
+    HeapLink link;  // first member: a link converts back to its part
+    BindingBlob bytes;
+};
+
+// The root of a red-black tree of FieldNodes ordered by name, and its node count.
+struct StructurePart {
+    FieldNode* root = nullptr;
+    std::size_t count = 0;
+    StructurePart* pending = nullptr;
+};
+
+}  // namespace vclient::detail

@@ -1,0 +1,155 @@
+#include "binding/slab_pool.h"
+
+#include <cstring>
+
+#include "binding/page_source.h"
+
+namespace vclient::detail {
+
+namespace {
+
+static_assert(sizeof(SlabPageHeader) <= 2 * sizeof(void*) + 8, "page header stays small");
+static_assert(sizeof(void*) != 4 || sizeof(SlabPageHeader) == 16,
+              "on 32-bit targets the page header is 16 bytes");
+
+unsigned char* Bytes(SlabPageHeader* page) {
+    return reinterpret_cast<unsigned char*>(page);
+}
+
+std::uint16_t ReadLink(const unsigned char* slot) {
+    std::uint16_t index = 0;
+    std::memcpy(&index, slot, sizeof index);
+    return index;
+}
+
+void WriteLink(unsigned char* slot, std::uint16_t index) {
+    std::memcpy(slot, &index, sizeof index);
+}
+
+}  // namespace
+
+SlabClass::~SlabClass() {
+    ReturnAllPages();
+}
+
+void SlabClass::Reset() {
+    ReturnAllPages();
+    current_ = InlinePage();
+    full_ = nullptr;
+    InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
+}
+
+void SlabClass::ReturnAllPages() {
+    for (SlabPageHeader* list : {current_, full_}) {
+        while (list != nullptr) {
+            SlabPageHeader* next = list->next;
+            if (list != InlinePage()) {
+                BindingPageSource::Instance().ReturnPage(list);
+            }
+            list = next;
+        }
+    }
+    current_ = nullptr;
+    full_ = nullptr;
+    pagesHeld_ = 0;
+}
+
+void SlabClass::Init(std::uint16_t slotSize) {
+    slotSize_ = slotSize;
+    current_ = InlinePage();
+    InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
+}
+
+void* SlabClass::Allocate() {
+    if (current_ == nullptr && !AddPage()) {
+        return nullptr;
+    }
+    SlabPageHeader* page = current_;
+    unsigned char* slot = Bytes(page) + std::size_t{page->firstFree} * slotSize_;
+    page->firstFree = ReadLink(slot);
+    ++page->used;
+    if (page->firstFree == 0) {
+        Unlink(current_, page);
+        LinkAtHead(full_, page);
+    }
+    return slot;
+}
+
+void SlabClass::Release(void* slot) {
+    SlabPageHeader* page = PageOf(slot);
+    if (page->firstFree == 0) {
+        Unlink(full_, page);
+        LinkAtHead(current_, page);
+    }
+    auto* bytes = static_cast<unsigned char*>(slot);
+    WriteLink(bytes, page->firstFree);
+    page->firstFree = static_cast<std::uint16_t>((bytes - Bytes(page)) / slotSize_);
+    --page->used;
+    if (page->used == 0 && page != InlinePage()) {
+        Unlink(current_, page);
+        --pagesHeld_;
+        BindingPageSource::Instance().ReturnPage(page);
+    }
+}
+
+SlabPageHeader* SlabClass::InlinePage() {
+    return reinterpret_cast<SlabPageHeader*>(inline_);
+}
+
+SlabPageHeader* SlabClass::PageOf(void* slot) {
+    auto* bytes = static_cast<unsigned char*>(slot);
+    if (bytes >= inline_ && bytes < inline_ + kInlinePageSize) {
+        return InlinePage();
+    }
+    const auto address = reinterpret_cast<std::uintptr_t>(slot) & ~std::uintptr_t{kPageSize - 1};
+    return reinterpret_cast<SlabPageHeader*>(address);
+}
+
+bool SlabClass::AddPage() {
+    void* memory = BindingPageSource::Instance().TakePage();
+    if (memory == nullptr) {
+        return false;
+    }
+    auto* page = static_cast<SlabPageHeader*>(memory);
+    InitPage(page, static_cast<std::uint16_t>(kPageSize));
+    ++pagesHeld_;
+    LinkAtHead(current_, page);
+    return true;
+}
+
+void SlabClass::InitPage(SlabPageHeader* page, std::uint16_t pageSize) const {
+    std::memset(page, 0, sizeof(SlabPageHeader));
+    page->pageSize = pageSize;
+    const std::size_t first = (sizeof(SlabPageHeader) + slotSize_ - 1) / slotSize_;
+    const std::size_t last = pageSize / slotSize_ - 1;
+    unsigned char* bytes = Bytes(page);
+    for (std::size_t i = first; i < last; ++i) {
+        WriteLink(bytes + i * slotSize_, static_cast<std::uint16_t>(i + 1));
+    }
+    WriteLink(bytes + last * slotSize_, 0);
+    page->firstFree = static_cast<std::uint16_t>(first);
+}
+
+void SlabClass::LinkAtHead(SlabPageHeader*& head, SlabPageHeader* page) {
+    page->prev = nullptr;
+    page->next = head;
+    if (head != nullptr) {
+        head->prev = page;
+    }
+    head = page;
+}
+
+void SlabClass::Unlink(SlabPageHeader*& head, SlabPageHeader* page) {
+    if (page->prev != nullptr) {
+        page->prev->next = page->next;
+    } else {
+        head = page->next;
+    }
+    if (page->next != nullptr) {
+        page->next->prev = page->prev;
+    }
+    page->next = nullptr;
+    page->prev = nullptr;
+}
+
+}  // namespace vclient::detail

@@ -1,0 +1,76 @@
+// Interned texts of a PropertyArena. One StringEntry exists per distinct text per arena,
+// shared by every String value and field name of the arena's tree and counted by
+// reference. The StringTable is a chained hash set of entries keyed by their FNV-1a hash
+// and compared by text; it starts with 8 buckets, doubles when the load would pass 1.0,
+// and goes back to its 8 inline buckets whenever it becomes empty.
+//
+// The table does not own its entries: the arena allocates them from its pools, inserts
+// them here and removes them when their count drops to zero.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vclient::detail {
+
+struct StringEntry {
+    std::string text;
+    std::uint32_t hash = 0;
+    std::uint32_t count = 0;  // String values and field names that refer to this entry
+    StringEntry* next = nullptr;  // bucket chain
+};
+
+// The process-wide entry that stands for the empty text; never counted, never freed.
+extern constinit StringEntry gEmptyStringEntry;
+[[nodiscard]] inline StringEntry& EmptyStringEntry() noexcept {
+    return gEmptyStringEntry;
+}
+
+// Whether two texts have the same bytes. Written out rather than calling memcmp: the
+// texts compared here (field names, short values) are mostly a few bytes long.
+[[nodiscard]] inline bool SameBytes(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class StringTable {
+public:
+    static constexpr std::size_t kInitialBuckets = 8;
+
+    StringTable() = default;
+    ~StringTable();
+    StringTable(const StringTable&) = delete;
+    StringTable& operator=(const StringTable&) = delete;
+
+    [[nodiscard]] StringEntry* Find(std::string_view text, std::uint32_t hash) const noexcept;
+    // Adds an entry whose text is not in the table yet. May grow the bucket array.
+    void Insert(StringEntry* entry);
+    // Takes an entry out of the table; resets to the inline buckets when it was the last.
+    void Remove(StringEntry* entry) noexcept;
+    // Runs the destructor of every entry (their memory belongs to the arena, which
+    // reclaims it wholesale) and empties the table.
+    void DestroyAll() noexcept;
+
+    [[nodiscard]] std::size_t Size() const noexcept { return size_; }
+    [[nodiscard]] std::size_t BucketCount() const noexcept { return bucketCount_; }
+
+private:
+    void Grow();
+    void ResetBuckets() noexcept;
+
+    StringEntry** buckets_ = inlineBuckets_;
+    std::size_t bucketCount_ = kInitialBuckets;
+    std::size_t size_ = 0;
+    StringEntry* inlineBuckets_[kInitialBuckets] = {};
+};
+
+}  // namespace vclient::detail

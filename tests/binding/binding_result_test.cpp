@@ -1,0 +1,71 @@
+#include "binding/binding_result.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace vclient {
+namespace {
+
+TEST(BindingResult, DefaultIsSuccessHoldingEmpty) {
+    const BindingResult result;
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_TRUE(result.Value().IsEmpty());
+    EXPECT_EQ(result.ErrorMessage(), "");
+}
+
+TEST(BindingResult, FailSetsErrorFieldAndFlag) {
+    const char* const messages[] = {"A value for 'x' is required.", "", "h\xc3\xa9", "line\nbreak"};
+    for (const char* message : messages) {
+        BindingResult result;
+        result.Value().Field("old").SetSigned(1);
+        result.Fail(message);
+        EXPECT_FALSE(result.Succeeded());
+        EXPECT_EQ(result.ErrorMessage(), message);
+        EXPECT_EQ(result.Value().Size(), 1u);
+        EXPECT_EQ(result.Value().Find("error").GetString(), message);
+    }
+}
+
+TEST(BindingResult, ErrorMessageNeedsAStringErrorField) {
+    BindingResult result;
+    result.Fail("x");
+    result.Value().Field("error").SetSigned(5);
+    EXPECT_EQ(result.ErrorMessage(), "");
+    BindingResult success;
+    success.Value().Field("error").SetString("not a failure");
+    EXPECT_EQ(success.ErrorMessage(), "");
+}
+
+TEST(BindingResult, FailWithItsOwnMessage) {
+    BindingResult result;
+    result.Fail(std::string(40, 'e'));
+    result.Fail(result.ErrorMessage());
+    EXPECT_EQ(result.ErrorMessage(), std::string(40, 'e'));
+}
+
+TEST(BindingResult, ConstructionAndCopiesCarryValueAndFlag) {
+    BindingProperty value;
+    value.SetString("v");
+    const BindingResult fromCopy(value);
+    EXPECT_TRUE(fromCopy.Succeeded());
+    EXPECT_EQ(fromCopy.Value().GetString(), "v");
+    const BindingResult fromMove(std::move(value));
+    EXPECT_EQ(fromMove.Value().GetString(), "v");
+
+    BindingResult failed;
+    failed.Fail("bad");
+    const BindingResult copied = failed;
+    EXPECT_FALSE(copied.Succeeded());
+    EXPECT_EQ(copied.ErrorMessage(), "bad");
+    BindingResult moved = std::move(failed);
+    EXPECT_FALSE(moved.Succeeded());
+    EXPECT_EQ(moved.ErrorMessage(), "bad");
+    moved.MarkSucceeded();
+    EXPECT_TRUE(moved.Succeeded());
+    EXPECT_EQ(moved.ErrorMessage(), "");
+}
+
+}  // namespace
+}  // namespace vclient

@@ -1,0 +1,162 @@
+#include "binding/property_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/page_source.h"
+
+namespace vclient {
+namespace {
+
+// Slots of every size class are distinct, aligned to their size's natural alignment,
+// hold their bytes, and go back without leaving pages behind.
+TEST(PropertyArena, SlotsOfEverySizeClass) {
+    PropertyArena arena;
+    for (std::size_t bytes = 1; bytes <= PropertyArena::kMaxSlotSize; ++bytes) {
+        std::vector<unsigned char*> slots;
+        std::set<unsigned char*> distinct;
+        for (int i = 0; i < 300; ++i) {
+            auto* slot = static_cast<unsigned char*>(arena.Allocate(bytes));
+            std::memset(slot, i & 0xFF, bytes);
+            slots.push_back(slot);
+            distinct.insert(slot);
+        }
+        ASSERT_EQ(distinct.size(), slots.size()) << "size " << bytes;
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            ASSERT_EQ(slots[i][bytes - 1], static_cast<unsigned char>(i & 0xFF)) << "size " << bytes;
+            const std::size_t rounded = (bytes + 3) / 4 * 4;
+            if (rounded % 8 == 0) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots[i]) % 8, 0u);
+            }
+        }
+        EXPECT_GT(arena.PagesHeld(), 0u);
+        for (unsigned char* slot : slots) {
+            arena.Release(slot, bytes);
+        }
+        EXPECT_EQ(arena.PagesHeld(), 0u) << "size " << bytes;
+    }
+}
+
+TEST(PropertyArena, InlinePageServesFirstSlotsWithoutPages) {
+    PropertyArena arena;
+    const std::size_t pagesBefore = BindingPageSource::Instance().PagesOut();
+    void* first = arena.Allocate(72);  // the 144-byte inline page has room for one
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+    void* second = arena.Allocate(72);
+    EXPECT_EQ(arena.PagesHeld(), 1u);
+    EXPECT_EQ(BindingPageSource::Instance().PagesOut(), pagesBefore + 1);
+    arena.Release(second, 72);
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+    EXPECT_EQ(BindingPageSource::Instance().PagesOut(), pagesBefore);
+    arena.Release(first, 72);
+    // The inline slot is reused rather than a page taken.
+    void* again = arena.Allocate(72);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+    arena.Release(again, 72);
+}
+
+// A full page comes back onto the class's list when one of its slots is freed, and a
+// freed slot is the next one handed out.
+TEST(PropertyArena, FullPageRejoinsAndReusesFreedSlot) {
+    PropertyArena arena;
+    std::vector<void*> slots;
+    while (arena.PagesHeld() < 2) {
+        slots.push_back(arena.Allocate(64));
+    }
+    const std::size_t onFirstPages = slots.size() - 1;
+    void* fromFullPage = slots[onFirstPages / 2];
+    arena.Release(fromFullPage, 64);
+    EXPECT_EQ(arena.Allocate(64), fromFullPage);
+    for (void* slot : slots) {
+        arena.Release(slot, 64);
+    }
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+}
+
+TEST(PropertyArena, ResetDropsEverythingAndStartsAfresh) {
+    PropertyArena arena;
+    const std::size_t pagesBefore = BindingPageSource::Instance().PagesOut();
+    for (int i = 0; i < 500; ++i) {
+        static_cast<void>(arena.Allocate(static_cast<std::size_t>(4 + (i % 17) * 4)));
+        static_cast<void>(arena.Intern(std::string("text number ").append(std::to_string(i)).append(20, 'x')));
+    }
+    EXPECT_GT(arena.PagesHeld(), 0u);
+    arena.Reset();
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+    EXPECT_EQ(arena.StringCount(), 0u);
+    EXPECT_EQ(arena.StringBuckets(), 8u);
+    EXPECT_EQ(BindingPageSource::Instance().PagesOut(), pagesBefore);
+    void* slot = arena.Allocate(8);  // usable again, from the inline page
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+    arena.Release(slot, 8);
+}
+
+TEST(PropertyArena, OversizedRequestIsAnAllocationFailure) {
+    PropertyArena arena;
+    EXPECT_THROW(static_cast<void>(arena.Allocate(PropertyArena::kMaxSlotSize + 1)), std::bad_alloc);
+}
+
+TEST(PropertyArena, InternSharesAndCounts) {
+    PropertyArena arena;
+    detail::StringEntry* a = arena.Intern(std::string_view("alpha"));
+    detail::StringEntry* b = arena.Intern(std::string("alpha"));
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a->count, 2u);
+    EXPECT_EQ(arena.StringUseCount("alpha"), 2u);
+    EXPECT_EQ(arena.StringCount(), 1u);
+    arena.ReleaseString(a);
+    EXPECT_EQ(arena.StringUseCount("alpha"), 1u);
+    arena.ReleaseString(b);
+    EXPECT_EQ(arena.StringUseCount("alpha"), 0u);
+    EXPECT_EQ(arena.StringCount(), 0u);
+}
+
+TEST(PropertyArena, EmptyTextIsTheStaticEntry) {
+    PropertyArena arena;
+    detail::StringEntry* empty = arena.Intern(std::string_view());
+    EXPECT_EQ(empty, &detail::EmptyStringEntry());
+    EXPECT_EQ(arena.Intern(std::string()), empty);
+    EXPECT_EQ(empty->count, 0u);
+    EXPECT_EQ(arena.StringCount(), 0u);
+    arena.ReleaseString(empty);
+    EXPECT_EQ(empty->count, 0u);
+}
+
+TEST(PropertyArena, TableGrowsAndResetsToEightBuckets) {
+    PropertyArena arena;
+    EXPECT_EQ(arena.StringBuckets(), 8u);
+    std::vector<detail::StringEntry*> entries;
+    for (int i = 0; i < 100; ++i) {
+        entries.push_back(arena.Intern(std::string("text").append(std::to_string(i))));
+    }
+    EXPECT_EQ(arena.StringCount(), 100u);
+    EXPECT_GE(arena.StringBuckets(), 100u);  // load factor at most 1
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(arena.Intern(std::string("text").append(std::to_string(i))), entries[static_cast<std::size_t>(i)]);
+    }
+    for (detail::StringEntry* entry : entries) {
+        arena.ReleaseString(entry);
+        arena.ReleaseString(entry);
+    }
+    EXPECT_EQ(arena.StringCount(), 0u);
+    EXPECT_EQ(arena.StringBuckets(), 8u);
+    EXPECT_EQ(arena.PagesHeld(), 0u);
+}
+
+TEST(PropertyArena, MovedTextBecomesTheEntry) {
+    PropertyArena arena;
+    std::string text(100, 'x');
+    const char* buffer = text.data();
+    detail::StringEntry* entry = arena.Intern(std::move(text));
+    EXPECT_EQ(entry->text.data(), buffer);
+    arena.ReleaseString(entry);
+}
+
+}  // namespace
+}  // namespace vclient
