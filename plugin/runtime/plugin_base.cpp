@@ -22,7 +22,10 @@ PluginBase::PluginBase() {
     callbacks_.GetMemoryStatistics = &PluginBase::GetMemoryStatisticsCallback;
 }
 
-PluginBase::~PluginBase() { LogRelease(); }
+PluginBase::~PluginBase() {
+    logTarget_.reset();  // detached while the log system still exists
+    LogRelease();
+}
 
 void PluginBase::Register(PluginLoadRecord* record, const char* shortName) {
     hostVersion_ = PluginApiVersion{record->apiMajor, record->apiMinor, record->apiPatch, "", ""};
@@ -56,7 +59,21 @@ void PluginBase::RegisterApi() {}
 
 bool PluginBase::Start() { return true; }
 
-void PluginBase::SwitchLogToHost() {}
+void PluginBase::SwitchLogToHost() {
+    if (FindLogTarget("PluginLogTarget") != nullptr) return;
+    for (LogTargetInterface* console : {GetStdOutLogTarget(), GetStdErrLogTarget(), GetDebuggerLogTarget()}) {
+        if (console != nullptr) console->Detach(console);
+    }
+    SetLogLevel(LogLevel::Okay);
+    SetDisabledLogGroups(kLogGroupXtr);
+    logTarget_ = std::make_unique<PluginLogTarget>(host_->core);
+    LogTargetSettings settings;
+    settings.level = GetLogLevel();
+    settings.enabledGroups = 0;
+    settings.disabledGroups = 0;
+    settings.format = kPluginLogFormat;
+    logTarget_->Configure(settings);
+}
 
 void PluginBase::SubscribeServiceProxyEvents() {}
 

@@ -9,11 +9,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "qiv/plugin_abi.h"
 #include "runtime/app_module.h"
+#include "runtime/plugin_log_target.h"
 #include "runtime/plugin_name.h"
 #include "util/plugin_api_version.h"
 
@@ -61,8 +63,7 @@ public:
     bool Stopping() const { return stopping_ != 0; }
 
 protected:
-    // The steps of Initialize, in order; the host context is stored before the first.
-    virtual void SwitchLogToHost();
+    // Initialize's service-proxy step: subscribes the built-in reply events.
     virtual void SubscribeServiceProxyEvents();
 
 private:
@@ -72,6 +73,10 @@ private:
 
     bool Initialize(const HostContext* host);
     void DeclareApi(const std::string& shortName);
+    // From now on the log lines go to the host's log instead of the console; skipped when
+    // a plug-in log target is already attached (a second plug-in in the process, or a
+    // second Initialize).
+    void SwitchLogToHost();
 
     PluginApiVersion hostVersion_;
     PluginName name_;
@@ -79,6 +84,7 @@ private:
     RouteTableDescriptor routeTable_{};
     const HostContext* host_ = nullptr;
     PluginCallbacks callbacks_{};
+    std::unique_ptr<PluginLogTarget> logTarget_;
     std::uint8_t stopping_ = 0;
     std::uint32_t clientHandle_ = 0;
     std::string shortName_;
