@@ -1,0 +1,346 @@
+#include "codec/yaml_reader.h"
+
+#include <yaml.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/nesting_limit.h"
+#include "codec/yaml_anchor_table.h"
+#include "codec/yaml_scalar.h"
+
+namespace vclient {
+namespace {
+
+// A node being built: where its value goes, its anchor name (empty when it has none) and
+// the step that leads to it from its parent.
+struct Frame {
+    explicit Frame(BindingProperty* node, YamlPathStep pathStep = {}) : target(node), step(std::move(pathStep)) {}
+
+    BindingProperty* target;
+    std::string anchor;
+    YamlPathStep step;
+};
+
+// Where an event's node goes: a value target (with its own frame on the stack) or the
+// key slot of the open mapping.
+struct Target {
+    BindingProperty* node = nullptr;
+    bool isKey = false;
+};
+
+std::string_view Text(const yaml_char_t* text) {
+    return text == nullptr ? std::string_view{} : std::string_view(reinterpret_cast<const char*>(text));
+}
+
+std::string At(const yaml_mark_t& mark) {
+    return "At line: " + std::to_string(mark.line + 1) + " col: " + std::to_string(mark.column + 1);
+}
+
+std::string AliasAt(std::string_view message, std::string_view name, const yaml_mark_t& mark) {
+    return std::string(message) + " \"" + std::string(name) + "\". " + At(mark);
+}
+
+// The 0-based line and column (in bytes) of a byte offset, as libyaml counts marks.
+yaml_mark_t MarkOfOffset(std::string_view text, std::size_t offset) {
+    yaml_mark_t mark{};
+    const std::string_view before = text.substr(0, offset);
+    const std::size_t lastBreak = before.rfind('\n');
+    mark.line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    mark.column = lastBreak == std::string_view::npos ? before.size() : before.size() - lastBreak - 1;
+    return mark;
+}
+
+constexpr std::string_view kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. ";
+
+class YamlReader {
+public:
+    YamlReader(std::string_view text, BindingResult& result);
+    ~YamlReader() {
+        if (parserReady_) {
+            yaml_parser_delete(&parser_);
+        }
+    }
+    YamlReader(const YamlReader&) = delete;
+    YamlReader& operator=(const YamlReader&) = delete;
+
+    void Run();
+
+private:
+    [[nodiscard]] bool Failed() const noexcept { return !result_.Succeeded(); }
+    void HandleEvent(const yaml_event_t& event);
+    void StartDocument();
+    [[nodiscard]] bool FindTarget(const yaml_event_t& event, Target& target);
+    void HandleScalar(const yaml_event_t& event, const Target& target);
+    void HandleContainerStart(const yaml_event_t& event, const Target& target, bool isSequence);
+    void HandleAlias(const yaml_event_t& event, const Target& target);
+    void SetPendingKey(std::string_view key, const yaml_mark_t& mark);
+    void RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark);
+    void RecordAnchor(std::string_view name, YamlAnchor anchor, const yaml_mark_t& mark);
+    [[nodiscard]] bool IsOpenAnchor(std::string_view name) const;
+    void ReportParserError();
+
+    std::string_view text_;
+    yaml_parser_t parser_{};
+    bool parserReady_ = false;
+    BindingResult& result_;
+    std::vector<Frame> frames_;
+    std::string pendingKey_;
+    bool keyPending_ = false;
+    YamlAnchorTable anchors_;
+};
+
+YamlReader::YamlReader(std::string_view text, BindingResult& result) : text_(text), result_(result) {
+    if (yaml_parser_initialize(&parser_) == 0) {
+        return;
+    }
+    parserReady_ = true;
+    yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+    yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+void YamlReader::Run() {
+    if (!parserReady_) {
+        result_.Fail("YAML parser error: out of memory. At line: 0 col: 0");
+        return;
+    }
+    frames_.push_back(Frame{&result_.Value()});
+    yaml_event_t event;
+    bool parsed = yaml_parser_parse(&parser_, &event) != 0;
+    while (parsed && !Failed() && event.type != YAML_STREAM_END_EVENT) {
+        HandleEvent(event);
+        yaml_event_delete(&event);
+        parsed = yaml_parser_parse(&parser_, &event) != 0;
+    }
+    if (parsed) {
+        yaml_event_delete(&event);
+    }
+    if (!Failed() && parser_.error != YAML_NO_ERROR) {
+        ReportParserError();
+    }
+}
+
+void YamlReader::ReportParserError() {
+    const std::string_view problem =
+        parser_.problem != nullptr ? std::string_view(parser_.problem) : std::string_view("out of memory");
+    yaml_mark_t mark = parser_.problem_mark;
+    if (parser_.error == YAML_READER_ERROR) {
+        // Encoding errors are found before any mark exists; libyaml gives a byte offset.
+        mark = MarkOfOffset(text_, parser_.problem_offset);
+    }
+    result_.Fail("YAML parser error: " + std::string(problem) + ". At line: " + std::to_string(mark.line) +
+                 " col: " + std::to_string(mark.column));
+}
+
+void YamlReader::HandleEvent(const yaml_event_t& event) {
+    switch (event.type) {
+        case YAML_DOCUMENT_START_EVENT:
+            StartDocument();
+            return;
+        case YAML_SEQUENCE_END_EVENT:
+        case YAML_MAPPING_END_EVENT:
+            frames_.pop_back();
+            return;
+        case YAML_SCALAR_EVENT:
+        case YAML_SEQUENCE_START_EVENT:
+        case YAML_MAPPING_START_EVENT:
+        case YAML_ALIAS_EVENT:
+            break;
+        default:  // stream start, document end
+            return;
+    }
+    Target target;
+    if (!FindTarget(event, target)) {
+        return;
+    }
+    if (event.type == YAML_SCALAR_EVENT) {
+        HandleScalar(event, target);
+    } else if (event.type == YAML_ALIAS_EVENT) {
+        HandleAlias(event, target);
+    } else {
+        HandleContainerStart(event, target, event.type == YAML_SEQUENCE_START_EVENT);
+    }
+}
+
+// A document that follows one which produced a value is refused; one that follows an
+// empty document starts afresh, with no anchors of the earlier one.
+void YamlReader::StartDocument() {
+    if (!result_.Value().IsEmpty()) {
+        result_.Fail("Multi-document YAML is not supported.");
+        return;
+    }
+    frames_.clear();
+    frames_.push_back(Frame{&result_.Value()});
+    keyPending_ = false;
+    anchors_.Clear();
+}
+
+bool YamlReader::FindTarget(const yaml_event_t& event, Target& target) {
+    if (frames_.empty()) {  // libyaml sends one root node per document; kept as a guard
+        result_.Fail("Unexpected YAML content after the document's root node. " + At(event.start_mark));
+        return false;
+    }
+    BindingProperty& top = *frames_.back().target;
+    if (top.Kind() == BindingPropertyType::Collection) {
+        const std::size_t index = top.Size();
+        BindingProperty* element = top.TryElement(index);
+        if (element == nullptr) {
+            result_.Fail("A YAML sequence holds at most 268435455 elements. " + At(event.start_mark));
+            return false;
+        }
+        frames_.push_back(Frame{element, YamlPathStep{YamlPathStep::Kind::Index, index, {}}});
+        target.node = element;
+        return true;
+    }
+    if (top.Kind() == BindingPropertyType::Structure && keyPending_) {
+        keyPending_ = false;
+        BindingProperty& field = top.Field(pendingKey_);
+        frames_.push_back(Frame{&field, YamlPathStep{YamlPathStep::Kind::Field, 0, std::move(pendingKey_)}});
+        target.node = &field;
+        return true;
+    }
+    target.node = &top;
+    target.isKey = top.Kind() == BindingPropertyType::Structure;
+    return true;
+}
+
+void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
+    const auto& scalar = event.data.scalar;
+    const std::string_view tag = Text(scalar.tag);
+    const std::string_view anchor = Text(scalar.anchor);
+    const char* text = reinterpret_cast<const char*>(scalar.value);
+    if (target.isKey) {
+        if (!tag.empty() && tag != kYamlStrTag) {
+            result_.Fail(std::string(kInvalidKey) + At(event.start_mark));
+            return;
+        }
+        SetPendingKey(std::string_view(text, scalar.length), event.start_mark);
+        if (!Failed() && !anchor.empty()) {
+            RecordAnchor(anchor, YamlAnchor{true, pendingKey_, {}}, event.start_mark);
+        }
+        return;
+    }
+    const bool quoted =
+        scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+    std::string error;
+    if (!TypeYamlScalar(YamlScalar{tag, text, scalar.length, quoted}, *target.node, error)) {
+        result_.Fail(error);
+        return;
+    }
+    RecordNodeAnchor(anchor, event.start_mark);
+    frames_.pop_back();
+}
+
+void YamlReader::HandleContainerStart(const yaml_event_t& event, const Target& target, bool isSequence) {
+    if (target.isKey) {
+        result_.Fail(std::string(isSequence ? "Unexpected start of sequence. " : "Unexpected start of mapping. ") +
+                     At(event.start_mark));
+        return;
+    }
+    if (frames_.size() > kMaxNestingDepth) {
+        result_.Fail("YAML nesting is deeper than " + std::to_string(kMaxNestingDepth) + " levels. " +
+                     At(event.start_mark));
+        return;
+    }
+    if (isSequence) {
+        target.node->EnsureCollection();
+    } else {
+        target.node->EnsureStructure();
+    }
+    const std::string_view anchor =
+        Text(isSequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor);
+    RecordNodeAnchor(anchor, event.start_mark);
+    frames_.back().anchor = anchor;
+}
+
+void YamlReader::HandleAlias(const yaml_event_t& event, const Target& target) {
+    const std::string_view name = Text(event.data.alias.anchor);
+    if (IsOpenAnchor(name)) {
+        result_.Fail(AliasAt("Cannot deserialize cyclic aliases. Alias", name, event.start_mark));
+        return;
+    }
+    const YamlAnchor* anchor = anchors_.Find(name);
+    if (anchor == nullptr) {
+        result_.Fail(AliasAt("Undefined alias encountered:", name, event.start_mark));
+        return;
+    }
+    const BindingProperty& source =
+        anchor->isKey ? BindingProperty::EmptyValue() : ResolveYamlPath(result_.Value(), anchor->path);
+    if (target.isKey) {
+        // A key alias stands for a text: an anchored key's, or an anchored String's.
+        if (!anchor->isKey && source.Kind() != BindingPropertyType::String) {
+            result_.Fail(std::string(kInvalidKey) + At(event.start_mark));
+            return;
+        }
+        SetPendingKey(anchor->isKey ? std::string_view(anchor->keyText) : source.GetString(), event.start_mark);
+        return;
+    }
+    if (!anchors_.ChargeCopy(source)) {
+        result_.Fail(AliasAt("YAML aliases expand to more than " + std::to_string(YamlAnchorTable::kMaxAliasNodes) +
+                                 " nodes. Alias",
+                             name, event.start_mark));
+        return;
+    }
+    if (anchor->isKey) {
+        target.node->SetString(anchor->keyText);
+    } else {
+        *target.node = source;
+    }
+    frames_.pop_back();
+}
+
+// Keys must be unique within a mapping: a repeated key would otherwise have its value
+// built into (or read as a key of) the earlier value.
+void YamlReader::SetPendingKey(std::string_view key, const yaml_mark_t& mark) {
+    if (frames_.back().target->HasField(key)) {
+        result_.Fail(AliasAt("Duplicate mapping key", key, mark));
+        return;
+    }
+    pendingKey_.assign(key);
+    keyPending_ = true;
+}
+
+void YamlReader::RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark) {
+    if (name.empty()) {
+        return;
+    }
+    YamlAnchor anchor;
+    anchor.path.reserve(frames_.size());
+    for (const Frame& frame : frames_) {
+        anchor.path.push_back(frame.step);
+    }
+    RecordAnchor(name, std::move(anchor), mark);
+}
+
+void YamlReader::RecordAnchor(std::string_view name, YamlAnchor anchor, const yaml_mark_t& mark) {
+    if (!anchors_.Record(name, std::move(anchor))) {
+        result_.Fail(AliasAt("Duplicate occurrence of anchor", name, mark));
+    }
+}
+
+bool YamlReader::IsOpenAnchor(std::string_view name) const {
+    for (const Frame& frame : frames_) {
+        if (frame.anchor == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+BindingResult YamlToBinding(std::string_view text) {
+    BindingResult result;
+    try {
+        YamlReader reader(text, result);
+        reader.Run();
+    } catch (const std::bad_alloc&) {
+        result.Fail("Not enough memory to read the YAML document.");
+    }
+    return result;
+}
+
+}  // namespace vclient

@@ -1,0 +1,191 @@
+#include "codec/yaml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codec/msgpack_yaml_describe.h"
+
+namespace vclient {
+namespace {
+
+using testing::Describe;
+
+struct ReadCase {
+    std::string text;
+    std::string tree;
+};
+
+struct ErrorCase {
+    std::string text;
+    std::string message;
+};
+
+void ExpectTrees(const std::vector<ReadCase>& cases) {
+    for (const ReadCase& test : cases) {
+        const BindingResult read = YamlToBinding(test.text);
+        EXPECT_TRUE(read.Succeeded()) << test.text << ": " << read.ErrorMessage();
+        EXPECT_EQ(Describe(read.Value()), test.tree) << test.text;
+    }
+}
+
+void ExpectErrors(const std::vector<ErrorCase>& cases) {
+    for (const ErrorCase& test : cases) {
+        const BindingResult read = YamlToBinding(test.text);
+        EXPECT_FALSE(read.Succeeded()) << test.text;
+        EXPECT_EQ(read.ErrorMessage(), test.message) << test.text;
+    }
+}
+
+std::string Repeat(std::string_view unit, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += unit;
+    }
+    return text;
+}
+
+TEST(YamlReader, BuildsTreesFromDocuments) {
+    ExpectTrees({
+        {"", "~"},
+        {"# only a comment\n", "~"},
+        {"---\n...\n", "~"},
+        {"a: 1", "{a:u1}"},
+        {"a: -1", "{a:s-1}"},
+        {"a: 1.5", "{a:f1.5}"},
+        {"a: yes", "{a:true}"},
+        {"a: '1'", "{a:\"1\"}"},
+        {"a: ~", "{a:~}"},
+        {"a:", "{a:~}"},
+        {"1e400", "\"1e400\""},
+        {"|-\n  123\n", "u123"},
+        {"|\n  123\n", "\"123\n\""},
+        {">-\n  12\n  3\n", "\"12 3\""},
+        {"\"123\"", "\"123\""},
+        {"!!int \"7\"", "u7"},
+        {"[1, a, ~, [], {}]", "[u1,\"a\",~,[],{}]"},
+        {"- x\n- - 1\n  - 2\n- k: v\n", "[\"x\",[u1,u2],{k:\"v\"}]"},
+        {"b: 1\na: {c: [true, 'no']}\n\"\": empty key\n", "{:\"empty key\",a:{c:[true,\"no\"]},b:u1}"},
+        {"? complex\n: value\n", "{complex:\"value\"}"},
+        {"!!str key: 1", "{key:u1}"},
+        {"!!map {a: 1}", "{a:u1}"},
+        // An empty document before a real one is no second value.
+        {"--- ~\n--- 2\n", "u2"},
+    });
+}
+
+TEST(YamlReader, AliasesCopyTheAnchoredNode) {
+    ExpectTrees({
+        {"a: &x {b: 1, c: [2]}\nd: *x\n", "{a:{b:u1,c:[u2]},d:{b:u1,c:[u2]}}"},
+        {"- &s hello\n- *s\n- *s\n", "[\"hello\",\"hello\",\"hello\"]"},
+        {"- &e\n- *e\n", "[~,~]"},
+        {"&k name: 1\nother: *k\n", "{name:u1,other:\"name\"}"},
+        {"list: &l [1, [2, &inner {z: 3}]]\ncopy: *l\nz: *inner\n",
+         "{copy:[u1,[u2,{z:u3}]],list:[u1,[u2,{z:u3}]],z:{z:u3}}"},
+        // In key position an alias stands for an anchored key's or String's text.
+        {"x: {&k a: 1}\ny: {*k : 2}\n", "{x:{a:u1},y:{a:u2}}"},
+        {"x: &s name\ny: {*s : 2}\n", "{x:\"name\",y:{name:u2}}"},
+    });
+}
+
+TEST(YamlReader, ACopyIsIndependentOfItsSource) {
+    BindingResult read = YamlToBinding("a: &x {b: 1}\nc: *x\n");
+    ASSERT_TRUE(read.Succeeded());
+    read.Value().Field("c").Field("b").SetSigned(9);
+    EXPECT_EQ(Describe(read.Value()), "{a:{b:u1},c:{b:s9}}");
+}
+
+TEST(YamlReader, ReportsStructuralErrorsWithOneBasedPositions) {
+    ExpectErrors({
+        {"1\n--- 2\n", "Multi-document YAML is not supported."},
+        {"a: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
+        {"a: &x\n  b: *x\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
+        {"- &x [1, [*x]]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 11"},
+        {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
+        {"--- &a 1\n--- *a\n", "Multi-document YAML is not supported."},
+        {"--- &a ~\n--- *a\n", "Undefined alias encountered: \"a\". At line: 2 col: 5"},
+        {"a: &x 1\nb: &x 2", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"&x a: &x 1", "Duplicate occurrence of anchor \"x\". At line: 1 col: 7"},
+        {"? [a]\n: 1\n", "Unexpected start of sequence. At line: 1 col: 3"},
+        {"{[a]: 1}", "Unexpected start of sequence. At line: 1 col: 2"},
+        {"? {a: 1}\n: 1\n", "Unexpected start of mapping. At line: 1 col: 3"},
+        {"!!int 1: a", "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+        {"x:\n  !!bool yes: a", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 3"},
+        {"a: !foo 1", "Unsupported YAML tag '!foo'."},
+        {"a: !!int 12x", "Value 12x for 'yaml' of type uint64_t is in an incorrect format"},
+        {"a: !!float x", "Value x for 'yaml' of type double is in an incorrect format"},
+    });
+}
+
+TEST(YamlReader, RefusesARepeatedKeyInsteadOfMixingTheValues) {
+    ExpectErrors({
+        // The scalar 5 would otherwise be taken for a key of the earlier mapping.
+        {"a: {x: 1}\na: 5\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
+        {"a: [1]\nb: 0\na: [2]\n", "Duplicate mapping key \"a\". At line: 3 col: 1"},
+        {"{a: 1, 'a': 2}", "Duplicate mapping key \"a\". At line: 1 col: 8"},
+        {"&k a: 1\n*k : 2\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
+    });
+    ExpectTrees({{"a: {a: 1}", "{a:{a:u1}}"}});
+}
+
+TEST(YamlReader, AliasKeysMustStandForText) {
+    ExpectErrors({
+        {"x: &n 5\ny: {*n : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
+        {"x: &m {a: 1}\ny: {*m : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
+        {"y: {*nothing : 2}\n", "Undefined alias encountered: \"nothing\". At line: 1 col: 5"},
+        {"&m {*m : 1}", "Cannot deserialize cyclic aliases. Alias \"m\". At line: 1 col: 5"},
+    });
+}
+
+TEST(YamlReader, ReportsLibyamlErrorsWithItsZeroBasedMarks) {
+    ExpectErrors({
+        {"a: [1, 2", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+        {"a: b: c", "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
+        {"key: \"unterminated", "YAML parser error: found unexpected end of stream. At line: 0 col: 18"},
+        // Encoding errors are placed by their byte offset.
+        {std::string("a: 1\nb: \x01", 9),
+         "YAML parser error: control characters are not allowed. At line: 1 col: 3"},
+        {"a: \xC3\x28", "YAML parser error: invalid trailing UTF-8 octet. At line: 0 col: 4"},
+    });
+}
+
+TEST(YamlReader, OwnErrorsTakePrecedenceOverLaterParseErrors) {
+    ExpectErrors({{"a: *nope\nb: [", "Undefined alias encountered: \"nope\". At line: 1 col: 4"}});
+}
+
+TEST(YamlReader, RefusesNestingDeeperThanTheLimit) {
+    ExpectTrees({{Repeat("[", 256) + Repeat("]", 256), Repeat("[", 256) + Repeat("]", 256)}});
+
+    ExpectErrors({
+        {Repeat("[", 257) + Repeat("]", 257), "YAML nesting is deeper than 256 levels. At line: 1 col: 257"},
+        {Repeat("[", 100000), "YAML nesting is deeper than 256 levels. At line: 1 col: 257"},
+        {Repeat("{a: ", 300), "YAML nesting is deeper than 256 levels. At line: 1 col: 1025"},
+        {Repeat("- ", 300) + "x", "YAML nesting is deeper than 256 levels. At line: 1 col: 513"},
+    });
+}
+
+TEST(YamlReader, CapsTheNodesThatAliasesCreate) {
+    std::string laughs = "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
+    for (char level = 'b'; level <= 'i'; ++level) {
+        const char previous = static_cast<char>(level - 1);
+        laughs += std::string(1, level) + ": &" + level + " [" + Repeat(std::string("*") + previous + ", ", 9) +
+                  "*" + previous + "]\n";
+    }
+    const BindingResult read = YamlToBinding(laughs);
+    ASSERT_FALSE(read.Succeeded());
+    EXPECT_EQ(read.ErrorMessage().rfind("YAML aliases expand to more than 1000000 nodes. Alias \"", 0), 0U)
+        << read.ErrorMessage();
+
+    // Within the budget the same shape reads normally: 10 x 11 + 10 x 111 copied nodes.
+    const std::string modest =
+        "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n"
+        "b: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+        "c: [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\n";
+    const BindingResult small = YamlToBinding(modest);
+    ASSERT_TRUE(small.Succeeded()) << small.ErrorMessage();
+    EXPECT_EQ(small.Value().Find("c").At(9).At(9).At(9).GetString(), "lol");
+}
+
+}  // namespace
+}  // namespace vclient
