@@ -67,10 +67,6 @@ AppModule::~AppModule() {
     timers_.clear();
 }
 
-// The module keeps no event handlers yet, so there is nothing to unsubscribe; the
-// resource-event and service-proxy tables extend this when they are added.
-void AppModule::UnsubscribeAll() {}
-
 AppModule::WaitTurns::~WaitTurns() {
     if (opened_) module_.EndWait();
 }

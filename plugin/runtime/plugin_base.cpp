@@ -2,7 +2,9 @@
 
 #include "log/fatal_error.h"
 #include "log/log.h"
+#include "router/api_name.h"
 #include "runtime/counting_allocator.h"
+#include "runtime/runtime_records.h"
 #include "util/format_positional.h"
 
 namespace vclient {
@@ -49,9 +51,8 @@ void PluginBase::Register(PluginLoadRecord* record, const char* shortName) {
 
 void PluginBase::DeclareApi(const std::string& shortName) {
     apiTags_ = {"Plugins", "Plugin " + shortName};
-    // The runtime's own records and events, the route prefix and the route table join
-    // the declaration with the API registry; until then the table the host receives is
-    // empty.
+    routePrefix_ = ToApiName("", shortName);
+    RegisterRuntimeRecords(registry_);
     RegisterApi();
 }
 
@@ -74,8 +75,6 @@ void PluginBase::SwitchLogToHost() {
     settings.format = kPluginLogFormat;
     logTarget_->Configure(settings);
 }
-
-void PluginBase::SubscribeServiceProxyEvents() {}
 
 bool PluginBase::Initialize(const HostContext* host) {
     host_ = host;
@@ -112,34 +111,58 @@ void QIV_CALL PluginBase::GetMemoryStatisticsCallback(void*, PluginMemoryStatist
     out->reserved = 0;
 }
 
+// The forwarders skip a slot the host left empty rather than calling through null.
 void PluginBase::PerformRequest(HostResponse* response, const HostRequest* request) {
-    host_->core->PerformRequest(host_->core, response, request);
+    const HostCore* core = host_->core;
+    if (core->PerformRequest != nullptr) {
+        core->PerformRequest(core, response, request);
+        return;
+    }
+    static const char kNoHost[] = "The host offers no requests";
+    response->errorText = kNoHost;
+    response->status = 501;
 }
 
 void PluginBase::Reserved1(std::uint32_t first, std::uint32_t second) {
-    host_->core->Reserved1(host_->core, first, second);
+    const HostCore* core = host_->core;
+    if (core->Reserved1 != nullptr) core->Reserved1(core, first, second);
 }
 
-void PluginBase::DispatchEvent(const HostEvent* event) { host_->core->DispatchEvent(host_->core, event); }
+void PluginBase::DispatchEvent(const HostEvent* event) {
+    const HostCore* core = host_->core;
+    if (core->DispatchEvent != nullptr) core->DispatchEvent(core, event);
+}
 
 void PluginBase::SubscribeEvent(const char* name, std::uint32_t clientHandle, HostEventCallback callback,
                                 void* context, std::uint32_t flag) {
-    host_->core->SubscribeEvent(host_->core, name, clientHandle, callback, context, flag);
+    const HostCore* core = host_->core;
+    if (core->SubscribeEvent != nullptr) core->SubscribeEvent(core, name, clientHandle, callback, context, flag);
 }
 
 void PluginBase::UnsubscribeEvent(const char* name, std::uint32_t clientHandle) {
-    host_->core->UnsubscribeEvent(host_->core, name, clientHandle);
+    const HostCore* core = host_->core;
+    if (core->UnsubscribeEvent != nullptr) core->UnsubscribeEvent(core, name, clientHandle);
 }
 
 void PluginBase::ScheduleTimer(const char* name, HostTimerCallback callback, void* context, double delaySeconds,
                                std::uint32_t zero) {
-    host_->core->ScheduleTimer(host_->core, name, callback, context, delaySeconds, zero);
+    const HostCore* core = host_->core;
+    if (core->ScheduleTimer != nullptr) core->ScheduleTimer(core, name, callback, context, delaySeconds, zero);
 }
 
-void PluginBase::RunPending() { host_->core->RunPending(host_->core); }
+void PluginBase::RunPending() {
+    const HostCore* core = host_->core;
+    if (core->RunPending != nullptr) core->RunPending(core);
+}
 
-void PluginBase::BeginWait(const char* label, std::uint32_t zero) { host_->core->BeginWait(host_->core, label, zero); }
+void PluginBase::BeginWait(const char* label, std::uint32_t zero) {
+    const HostCore* core = host_->core;
+    if (core->BeginWait != nullptr) core->BeginWait(core, label, zero);
+}
 
-std::uint64_t PluginBase::EndWait() { return host_->core->EndWait(host_->core); }
+std::uint64_t PluginBase::EndWait() {
+    const HostCore* core = host_->core;
+    return core->EndWait != nullptr ? core->EndWait(core) : 0;
+}
 
 }  // namespace vclient

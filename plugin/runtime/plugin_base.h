@@ -57,14 +57,19 @@ public:
     const PluginApiVersion& HostVersion() const { return hostVersion_; }
     const PluginName& Name() const { return name_; }
     const std::vector<std::string>& ApiTags() const { return apiTags_; }
+    // ToApiName of the short name ("QivHonorV2"): the prefix of the plug-in's record names.
+    const std::string& RoutePrefix() const { return routePrefix_; }
     const HostContext* Host() const { return host_; }
     std::uint32_t ClientHandle() const { return clientHandle_; }
     const std::string& UserAgent() const { return userAgent_; }
     bool Stopping() const { return stopping_ != 0; }
 
+    [[nodiscard]] const TypeRegistry& Types() const override { return registry_; }
+    [[nodiscard]] const std::string& ModuleName() const override { return name_.shortName; }
+
 protected:
-    // Initialize's service-proxy step: subscribes the built-in reply events.
-    virtual void SubscribeServiceProxyEvents();
+    // The registry in which RegisterApi declares the plug-in's records.
+    TypeRegistry& Registry() { return registry_; }
 
 private:
     static std::uint8_t QIV_CALL InitializeCallback(void* pluginContext, const HostContext* host);
@@ -78,15 +83,15 @@ private:
     // second Initialize).
     void SwitchLogToHost();
 
+    TypeRegistry registry_;
     PluginApiVersion hostVersion_;
     PluginName name_;
     std::vector<std::string> apiTags_;
+    std::string routePrefix_;
     RouteTableDescriptor routeTable_{};
     const HostContext* host_ = nullptr;
     PluginCallbacks callbacks_{};
     std::unique_ptr<PluginLogTarget> logTarget_;
-    std::uint8_t stopping_ = 0;
-    std::uint32_t clientHandle_ = 0;
     std::string shortName_;
     std::string userAgent_;
 };

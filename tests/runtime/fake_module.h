@@ -1,13 +1,17 @@
 // A module whose host-core forwarders record their calls, for tests of the runtime's
-// waiting, timers and requests without a host.
+// requests, events, service-proxy calls, waiting and timers without a host.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "binding/host_value.h"
+#include "codec/json_writer.h"
 #include "runtime/app_module.h"
+#include "runtime/runtime_records.h"
 
 namespace vclient::testing {
 
@@ -19,31 +23,83 @@ public:
         void* context;
         double delay;
     };
+    struct Subscription {
+        HostEventCallback callback;
+        void* context;
+        std::uint32_t flag;
+    };
 
+    FakeModule() {
+        RegisterRuntimeRecords(registry);
+        clientHandle_ = 42;
+    }
+
+    TypeRegistry registry;
+    std::string name = "probe";
     std::vector<std::string> calls;
     std::vector<Timer> timers;
+    std::map<std::string, Subscription> subscriptions;
+    // What DispatchEvent saw: the event name and its payload as JSON.
+    std::vector<std::pair<std::string, std::string>> dispatched;
     std::function<void()> onRunPending;
     std::function<void(HostResponse*, const HostRequest*)> onPerformRequest;
     std::uint64_t endWaitAnswer = 0;
 
+    const TypeRegistry& Types() const override { return registry; }
+    const std::string& ModuleName() const override { return name; }
+    void SetStopping() { stopping_ = 1; }
+    using AppModule::SubscribeServiceProxyEvents;
+
+    // Delivers `payload` (a tree) as the host would deliver an event of `eventName`.
+    void Deliver(const std::string& eventName, const BindingProperty& payload) {
+        const auto found = subscriptions.find(eventName);
+        if (found == subscriptions.end()) return;
+        HostEvent event{};
+        event.name = eventName.c_str();
+        HostValue value{};
+        (void)BindingToHostValue(value, payload, &registry);
+        event.payload = value;
+        event.context = found->second.context;
+        found->second.callback(&event);
+        HostValueClear(value);
+    }
+
+    // Fires every timer scheduled so far, in order.
+    void FireTimers() {
+        const std::vector<Timer> due = timers;
+        timers.clear();
+        for (const Timer& timer : due) timer.callback(timer.context);
+    }
+
     void PerformRequest(HostResponse* response, const HostRequest* request) override {
-        calls.push_back("PerformRequest");
+        const char* url = request->url;
+        calls.push_back("PerformRequest " + std::string(HttpMethodWord(static_cast<HttpMethod>(request->method))) +
+                        " " + url);
         if (onPerformRequest) onPerformRequest(response, request);
     }
     void Reserved1(std::uint32_t, std::uint32_t) override { calls.push_back("Reserved1"); }
     void DispatchEvent(const HostEvent* event) override {
-        calls.push_back(std::string("DispatchEvent ") + event->name);
+        const char* eventName = event->name;
+        calls.push_back(std::string("DispatchEvent ") + eventName);
+        BindingResult result;
+        BindingProperty payload;
+        const HostValue value = event->payload;
+        (void)HostValueToBinding(result, payload, value, "payload");
+        dispatched.emplace_back(eventName, BindingToJson(payload, &registry, nullptr));
     }
-    void SubscribeEvent(const char* name, std::uint32_t, HostEventCallback, void*, std::uint32_t flag) override {
-        calls.push_back("SubscribeEvent " + std::string(name) + " " + std::to_string(flag));
+    void SubscribeEvent(const char* eventName, std::uint32_t, HostEventCallback callback, void* context,
+                        std::uint32_t flag) override {
+        calls.push_back("SubscribeEvent " + std::string(eventName) + " " + std::to_string(flag));
+        subscriptions[eventName] = Subscription{callback, context, flag};
     }
-    void UnsubscribeEvent(const char* name, std::uint32_t) override {
-        calls.push_back("UnsubscribeEvent " + std::string(name));
+    void UnsubscribeEvent(const char* eventName, std::uint32_t) override {
+        calls.push_back("UnsubscribeEvent " + std::string(eventName));
+        subscriptions.erase(eventName);
     }
-    void ScheduleTimer(const char* name, HostTimerCallback callback, void* context, double delay,
+    void ScheduleTimer(const char* timerName, HostTimerCallback callback, void* context, double delay,
                        std::uint32_t) override {
-        calls.push_back("ScheduleTimer " + std::string(name));
-        timers.push_back({name, callback, context, delay});
+        calls.push_back("ScheduleTimer " + std::string(timerName));
+        timers.push_back({timerName, callback, context, delay});
     }
     void RunPending() override {
         calls.push_back("RunPending");
@@ -55,5 +111,15 @@ public:
         return endWaitAnswer;
     }
 };
+
+// Fills a response with a text body the module borrows (kind 5), as a host would.
+inline void AnswerText(HostResponse* response, const char* text) {
+    HostValue body{};
+    body.kind = QIV_HOST_VALUE_STRING;
+    body.string.text = text;
+    body.string.length = 0;
+    response->body = body;
+    response->status = 200;
+}
 
 }  // namespace vclient::testing

@@ -1,0 +1,194 @@
+#include "codec/json_reader.h"
+
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
+
+#include "binding/nesting_limit.h"
+#include "codec/json_number_guard.h"
+
+namespace vclient {
+
+namespace {
+
+using rapidjson::SizeType;
+
+// Names and values are mostly a few bytes long, where a plain loop beats a library call.
+[[nodiscard]] std::string_view UpToNul(const char* text, std::size_t length) noexcept {
+    std::size_t size = 0;
+    while (size < length && text[size] != '\0') {
+        ++size;
+    }
+    return {text, size};
+}
+
+// The same for a whole document, where the library's vectorised search pays off.
+[[nodiscard]] std::string_view DocumentUpToNul(const char* text, std::size_t length) noexcept {
+    const void* nul = std::memchr(text, '\0', length);
+    return {text, nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+}
+
+// The reader's handler: builds the tree as the events arrive. `target_` is the value the
+// next event fills (the root, or the field named by the last key); `open_` holds the
+// containers whose closing bracket or brace is still to come, innermost last. Only
+// containers are on the stack and a scalar always lands in a child of the innermost one,
+// so replacing a value (duplicate member) never touches an open container.
+class TreeBuilder {
+public:
+    using Ch = char;
+
+    explicit TreeBuilder(BindingProperty& root) : target_(&root) { open_.reserve(32); }
+
+    // Set when a number read as an infinite double: the reader reports the failure as a
+    // handler stop, which JsonToBinding turns back into "number too big".
+    [[nodiscard]] bool NumberTooBig() const noexcept { return numberTooBig_; }
+
+    bool Null() { return Fill([](BindingProperty& value) { value.Clear(); }); }
+    bool Bool(bool b) { return Fill([b](BindingProperty& value) { value.SetBool(b); }); }
+    bool Int(int i) { return Int64(i); }
+    bool Uint(unsigned u) { return Uint64(u); }
+    bool Int64(std::int64_t i) { return Fill([i](BindingProperty& value) { value.SetSigned(i); }); }
+    bool Uint64(std::uint64_t u) { return Fill([u](BindingProperty& value) { value.SetUnsigned(u); }); }
+    bool Double(double d) {
+        if (!std::isfinite(d)) {
+            numberTooBig_ = true;
+            return false;
+        }
+        return Fill([d](BindingProperty& value) { value.SetFloat(d); });
+    }
+    // Numbers arrive as text only on the careful path (see json_number_guard.h).
+    bool RawNumber(const char* text, SizeType length, bool) {
+        if (IsHugeNegativeExponent({text, length})) {
+            return Double(text[0] == '-' ? -0.0 : 0.0);
+        }
+        rapidjson::Reader reader;
+        rapidjson::StringStream stream(text);
+        return !reader.Parse<rapidjson::kParseDefaultFlags>(stream, *this).IsError();
+    }
+    bool String(const char* text, SizeType length, bool) {
+        const std::string_view cut = UpToNul(text, length);
+        return Fill([cut](BindingProperty& value) { value.SetString(cut); });
+    }
+    bool StartObject() { return Open(false); }
+    bool Key(const char* text, SizeType length, bool) {
+        target_ = &open_.back()->Field(UpToNul(text, length));
+        return true;
+    }
+    bool EndObject(SizeType) { return Close(); }
+    bool StartArray() { return Open(true); }
+    bool EndArray(SizeType) { return Close(); }
+
+private:
+    // The value the next event fills: a new element inside a Collection, else the target.
+    [[nodiscard]] BindingProperty* NextTarget() {
+        if (open_.empty() || open_.back()->Kind() != BindingPropertyType::Collection) {
+            return target_;
+        }
+        BindingProperty& collection = *open_.back();
+        return collection.TryElement(collection.Size());  // null past the collection limit
+    }
+
+    template <typename Setter>
+    bool Fill(Setter&& set) {
+        BindingProperty* value = NextTarget();
+        if (value == nullptr) {
+            return false;
+        }
+        set(*value);
+        return true;
+    }
+
+    bool Open(bool collection) {
+        if (open_.size() >= kMaxNestingDepth) {
+            return false;
+        }
+        BindingProperty* value = NextTarget();
+        if (value == nullptr) {
+            return false;
+        }
+        open_.push_back(collection ? &value->EnsureCollection() : &value->EnsureStructure());
+        return true;
+    }
+
+    bool Close() {
+        open_.pop_back();
+        return true;
+    }
+
+    BindingProperty* target_;
+    std::vector<BindingProperty*> open_;
+    bool numberTooBig_ = false;
+};
+
+[[nodiscard]] bool IsBlank(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+[[nodiscard]] std::string ParseErrorMessage(rapidjson::ParseErrorCode code, std::size_t offset) {
+    std::string message = "Error: ";
+    message += rapidjson::GetParseError_En(code);
+    message += " at offset ";
+    message += std::to_string(offset);
+    message += '.';
+    return message;
+}
+
+// Parses `text`, which holds `length` characters and a NUL after them.
+[[nodiscard]] BindingResult ParseText(const char* text, std::size_t length) {
+    BindingResult result;
+    std::size_t start = 0;
+    while (start < length && IsBlank(text[start])) {
+        ++start;
+    }
+    if (start == length) {
+        return result;  // an empty document is no error
+    }
+    const std::string_view whole(text, length);
+    if (const std::size_t runaway = FindRunawayNumber(whole); runaway != std::string_view::npos) {
+        result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
+        return result;
+    }
+    TreeBuilder builder(result.Value());
+    rapidjson::Reader reader;
+    rapidjson::StringStream stream(text);
+    const rapidjson::ParseResult parsed =
+        MayHoldHugeNegativeExponent(whole)
+            ? reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder)
+            : reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+    if (!parsed.IsError()) {
+        return result;
+    }
+    rapidjson::ParseErrorCode code = parsed.Code();
+    if (code == rapidjson::kParseErrorTermination && builder.NumberTooBig()) {
+        code = rapidjson::kParseErrorNumberTooBig;
+    }
+    result.Fail(ParseErrorMessage(code, parsed.Offset()));
+    return result;
+}
+
+}  // namespace
+
+BindingResult JsonToBinding(const char* text) {
+    if (text == nullptr) {
+        return {};
+    }
+    return ParseText(text, std::strlen(text));
+}
+
+BindingResult JsonToBinding(const std::string& text) {
+    return ParseText(text.c_str(), DocumentUpToNul(text.data(), text.size()).size());
+}
+
+BindingResult JsonToBinding(const char* data, std::size_t length) {
+    if (data == nullptr) {
+        return {};
+    }
+    const std::string copy(DocumentUpToNul(data, length));  // the parser needs a terminating NUL
+    return ParseText(copy.c_str(), copy.size());
+}
+
+}  // namespace vclient

@@ -1,0 +1,260 @@
+#include "binding/type_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/binding_type.h"
+#include "binding/fnv1a.h"
+#include "binding/register_type.h"
+#include "binding/static_type.h"
+
+namespace vclient {
+namespace {
+
+enum class Phase { None = 0, Lobby = 1, InProgress = 8 };
+enum class Shared : std::uint8_t { Zero = 0, One = 1 };
+
+struct Inner {
+    std::int32_t value = 0;
+};
+
+struct Outer {
+    bool flag = false;
+    std::int8_t i8 = 0;
+    std::uint16_t u16 = 0;
+    std::int64_t i64 = 0;
+    double ratio = 0;
+    std::string text;
+    BindingBlob bytes;
+    BindingProperty dynamic;
+    Phase phase = Phase::None;
+    Inner inner;
+    std::vector<Inner> inners;
+    std::vector<std::int32_t> numbers;
+    std::vector<std::string> texts;
+    std::vector<Phase> phases;
+};
+
+struct Unregistered {
+    int x = 0;
+};
+
+struct UsesUnregistered {
+    Unregistered nested;
+};
+
+void RegisterSample(TypeRegistry& registry) {
+    RegisterEnum<Phase>(registry, "GameflowPhase").QIV_ENUMERATOR(None).QIV_ENUMERATOR(Lobby).QIV_ENUMERATOR(InProgress);
+    RegisterRecord<Inner>(registry, "Inner").QIV_FIELD(value);
+    RegisterRecord<Outer>(registry, "Outer")
+        .Namespace("vclient")
+        .Description("An outer record.")
+        .Tags({"one", "", "two"})
+        .QIV_FIELD(flag)
+        .QIV_FIELD(i8)
+        .QIV_FIELD(u16)
+        .QIV_FIELD(i64, {.flags = kOmitWhenEmpty})
+        .QIV_FIELD(ratio)
+        .QIV_FIELD(text, {.flags = kRequired, .description = "Some text"})
+        .QIV_FIELD(bytes)
+        .QIV_FIELD(dynamic)
+        .QIV_FIELD(phase)
+        .QIV_FIELD(inner)
+        .QIV_FIELD(inners)
+        .QIV_FIELD(numbers)
+        .QIV_FIELD(texts)
+        .QIV_FIELD(phases, {.declaredType = {BindingType::String}});
+}
+
+TEST(BindingType, NamesByNumber) {
+    const std::vector<std::string> expected = {"",       "bool",   "int8",   "uint8",  "int16", "uint16", "int32",
+                                               "uint32", "int64",  "uint64", "float",  "double", "string", "object",
+                                               "blob",   "vector", "enum",   "struct", "callback", "map", ""};
+    for (std::uint32_t number = 0; number < expected.size(); ++number) {
+        EXPECT_EQ(BindingTypeName(static_cast<BindingType>(number)), expected[number]) << number;
+    }
+    EXPECT_EQ(BindingTypeName(static_cast<BindingType>(0xFFFFFFFFu)), "");
+}
+
+TEST(TypeRegistry, FieldsInWireOrderWithTypesAndOffsets) {
+    TypeRegistry registry;
+    RegisterSample(registry);
+    const TypeRecord* outer = registry.FindByName("Outer");
+    ASSERT_NE(outer, nullptr);
+    const TypeRecord* inner = registry.FindByName("Inner");
+    const TypeRecord* phase = registry.FindByName("GameflowPhase");
+
+    struct Expected {
+        const char* name;
+        std::size_t offset;
+        TypeIdentifier type;
+    };
+    const Expected expected[] = {
+        {"flag", offsetof(Outer, flag), {BindingType::Bool}},
+        {"i8", offsetof(Outer, i8), {BindingType::Int8}},
+        {"u16", offsetof(Outer, u16), {BindingType::Uint16}},
+        {"i64", offsetof(Outer, i64), {BindingType::Int64}},
+        {"ratio", offsetof(Outer, ratio), {BindingType::Double}},
+        {"text", offsetof(Outer, text), {BindingType::String}},
+        {"bytes", offsetof(Outer, bytes), {BindingType::Blob}},
+        {"dynamic", offsetof(Outer, dynamic), {BindingType::Object}},
+        {"phase", offsetof(Outer, phase), {BindingType::Enum, BindingType::None, phase}},
+        {"inner", offsetof(Outer, inner), {BindingType::Struct, BindingType::None, inner}},
+        {"inners", offsetof(Outer, inners), {BindingType::Vector, BindingType::Struct, inner}},
+        {"numbers", offsetof(Outer, numbers), {BindingType::Vector, BindingType::Int32}},
+        {"texts", offsetof(Outer, texts), {BindingType::Vector, BindingType::String}},
+        {"phases", offsetof(Outer, phases), {BindingType::Vector, BindingType::Enum, phase}},
+    };
+    ASSERT_EQ(outer->fields.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const FieldRecord& field = outer->fields[i];
+        EXPECT_EQ(field.name, expected[i].name);
+        EXPECT_EQ(field.nameHash, Fnv1a(expected[i].name));
+        EXPECT_EQ(field.offset, expected[i].offset) << field.name;
+        EXPECT_EQ(field.type, expected[i].type) << field.name;
+        EXPECT_NE(field.converter, nullptr);
+        EXPECT_FALSE(field.optional);
+    }
+    EXPECT_EQ(outer->fields[3].flags, kOmitWhenEmpty);
+    EXPECT_EQ(outer->fields[5].flags, kRequired);
+    EXPECT_EQ(outer->fields[5].description, "Some text");
+    EXPECT_EQ(outer->fields[13].declaredType.type, BindingType::String);
+    EXPECT_EQ(outer->fields[0].declaredType.type, BindingType::None);
+}
+
+TEST(TypeRegistry, TypeAttributes) {
+    TypeRegistry registry;
+    RegisterSample(registry);
+    const TypeRecord* outer = registry.FindByName("Outer");
+    ASSERT_NE(outer, nullptr);
+    EXPECT_EQ(outer->nativeSize, sizeof(Outer));
+    EXPECT_FALSE(outer->isEnumeration);
+    EXPECT_EQ(outer->nameSpace, "vclient");
+    EXPECT_EQ(outer->description, "An outer record.");
+    EXPECT_EQ(outer->tags, (std::vector<std::string>{"one", "two"}));  // the empty tag is ignored
+    EXPECT_EQ(outer->identity.key, StaticType::Key<Outer>());
+    EXPECT_EQ(outer->registry, &registry);
+    const TypeRecord* phase = registry.FindByKey(StaticType::Key<Phase>());
+    ASSERT_NE(phase, nullptr);
+    EXPECT_TRUE(phase->isEnumeration);
+    EXPECT_EQ(phase->name, "GameflowPhase");
+    EXPECT_EQ(phase->nativeSize, sizeof(Phase));
+    EXPECT_TRUE(phase->fields.empty());
+}
+
+TEST(TypeRegistry, RegistrationOrderAndLookups) {
+    TypeRegistry registry;
+    RegisterSample(registry);
+    ASSERT_EQ(registry.TypeCount(), 3u);
+    EXPECT_EQ(registry.TypeAt(0)->name, "GameflowPhase");
+    EXPECT_EQ(registry.TypeAt(1)->name, "Inner");
+    EXPECT_EQ(registry.TypeAt(2)->name, "Outer");
+    EXPECT_EQ(registry.TypeAt(3), nullptr);
+    EXPECT_EQ(registry.FindByName("Missing"), nullptr);
+    EXPECT_EQ(registry.FindByKey(StaticType::Key<Unregistered>()), nullptr);
+    EXPECT_EQ(registry.FindByKey(StaticType::Key<Inner>()), registry.FindByName("Inner"));
+}
+
+TEST(TypeRegistry, FirstRegistrationOfANameWins) {
+    TypeRegistry registry;
+    auto first = RegisterRecord<Inner>(registry, "Inner");
+    first.QIV_FIELD(value).Description("first");
+    EXPECT_TRUE(first.IsOpen());
+    auto second = RegisterRecord<Outer>(registry, "Inner");
+    second.QIV_FIELD(flag).QIV_FIELD(text).Description("second").Tag("late").Namespace("ns");
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.Record(), nullptr);
+
+    ASSERT_EQ(registry.TypeCount(), 1u);
+    const TypeRecord* inner = registry.FindByName("Inner");
+    ASSERT_EQ(inner->fields.size(), 1u);
+    EXPECT_EQ(inner->fields[0].name, "value");
+    EXPECT_EQ(inner->description, "first");
+    EXPECT_TRUE(inner->tags.empty());
+    EXPECT_EQ(inner->nameSpace, "");
+    EXPECT_EQ(registry.FindByKey(StaticType::Key<Outer>()), nullptr);
+}
+
+TEST(TypeRegistry, NestedTypesMustBeRegisteredFirst) {
+    TypeRegistry registry;
+    RegisterRecord<UsesUnregistered>(registry, "UsesUnregistered").QIV_FIELD(nested);
+    const TypeRecord* record = registry.FindByName("UsesUnregistered");
+    ASSERT_EQ(record->fields.size(), 1u);
+    EXPECT_EQ(record->fields[0].type.type, BindingType::Struct);
+    EXPECT_EQ(record->fields[0].type.record, nullptr);
+}
+
+TEST(TypeRegistry, EnumeratorsByNameAndValue) {
+    TypeRegistry registry;
+    RegisterEnum<Shared>(registry, "Shared")
+        .Enumerator("Zulu", Shared::One)
+        .Enumerator("Alpha", Shared::One, "first by name")
+        .Enumerator("Zero", Shared::Zero)
+        .Enumerator("Alpha", Shared::Zero);  // a name keeps its first value
+    const std::uint32_t key = StaticType::Key<Shared>();
+    const TypeRecord* shared = registry.FindByKey(key);
+    ASSERT_EQ(shared->enumerators.size(), 3u);
+    EXPECT_EQ(shared->enumerators.begin()->first, "Alpha");
+    EXPECT_EQ(shared->enumerators.at("Alpha").value, 1);
+    EXPECT_EQ(shared->enumerators.at("Alpha").description, "first by name");
+
+    struct Case {
+        std::int32_t value;
+        const char* name;  // null: none
+    };
+    for (const Case& c : {Case{1, "Alpha"}, Case{0, "Zero"}, Case{2, nullptr}}) {
+        const std::string* name = registry.FindEnumeratorName(key, c.value);
+        if (c.name == nullptr) {
+            EXPECT_EQ(name, nullptr) << c.value;
+        } else {
+            ASSERT_NE(name, nullptr) << c.value;
+            EXPECT_EQ(*name, c.name);
+        }
+    }
+    EXPECT_EQ(registry.FindEnumeratorName(key + 1, 1), nullptr);
+    EXPECT_EQ(registry.FindEnumeratorName(StaticType::Key<Inner>(), 0), nullptr);  // not an enumeration
+}
+
+TEST(TypeRegistry, EnumeratorValuesCompareAsSixtyFourBitNumbers) {
+    TypeRegistry registry;
+    RegisterEnum<Phase>(registry, "GameflowPhase").QIV_ENUMERATOR(None).QIV_ENUMERATOR(InProgress);
+    const std::uint32_t key = StaticType::Key<Phase>();
+    EXPECT_TRUE(registry.IsEnumeratorValue(key, 8));
+    EXPECT_FALSE(registry.IsEnumeratorValue(key, 1));
+    EXPECT_FALSE(registry.IsEnumeratorValue(key, 4294967304LL));  // 2^32 + 8
+    EXPECT_FALSE(registry.IsEnumeratorValue(key, -4294967296LL));  // -2^32, low word 0
+}
+
+TEST(TypeBuilder, MembersOfTheOtherKindAreIgnored) {
+    TypeRegistry registry;
+    TypeBuilder enumeration = registry.BeginType(4, "E", {1, "E"}, true);
+    enumeration.AddField("x", 0, {BindingType::Int32}, kFieldConverter<std::int32_t>, {});
+    TypeBuilder record = registry.BeginType(4, "R", {2, "R"}, false);
+    record.AddEnumerator("A", 1);
+    EXPECT_TRUE(registry.FindByName("E")->fields.empty());
+    EXPECT_TRUE(registry.FindByName("R")->enumerators.empty());
+}
+
+TEST(TypeRegistry, ConcurrentLookupsDuringRegistration) {
+    TypeRegistry registry;
+    RegisterSample(registry);
+    std::thread reader([&registry] {
+        for (int i = 0; i < 2000; ++i) {
+            EXPECT_NE(registry.FindByName("Outer"), nullptr);
+            EXPECT_NE(registry.FindEnumeratorName(StaticType::Key<Phase>(), 1), nullptr);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        (void)registry.BeginType(4, "T" + std::to_string(i), {static_cast<std::uint32_t>(1000 + i), "T"}, false);
+    }
+    reader.join();
+    EXPECT_EQ(registry.TypeCount(), 203u);
+}
+
+}  // namespace
+}  // namespace vclient
