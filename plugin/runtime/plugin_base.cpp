@@ -80,6 +80,7 @@ bool PluginBase::Initialize(const HostContext* host) {
     host_ = host;
     SwitchLogToHost();
     userAgent_ = Format("VornClient/%1 (%2)", hostVersion_, name_.shortName);
+    telemetry_ = std::make_unique<TelemetrySender>(*this);
     clientHandle_ = host->clientHandle;
     shortName_ = name_.shortName;
     SubscribeServiceProxyEvents();

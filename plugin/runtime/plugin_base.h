@@ -17,6 +17,7 @@
 #include "runtime/app_module.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/plugin_name.h"
+#include "runtime/telemetry_sender.h"
 #include "util/plugin_api_version.h"
 
 namespace vclient {
@@ -62,6 +63,8 @@ public:
     const HostContext* Host() const { return host_; }
     std::uint32_t ClientHandle() const { return clientHandle_; }
     const std::string& UserAgent() const { return userAgent_; }
+    // Null until the host attaches the plug-in.
+    TelemetrySender* Telemetry() { return telemetry_.get(); }
     bool Stopping() const { return stopping_ != 0; }
 
     [[nodiscard]] const TypeRegistry& Types() const override { return registry_; }
@@ -92,6 +95,7 @@ private:
     const HostContext* host_ = nullptr;
     PluginCallbacks callbacks_{};
     std::unique_ptr<PluginLogTarget> logTarget_;
+    std::unique_ptr<TelemetrySender> telemetry_;
     std::string shortName_;
     std::string userAgent_;
 };

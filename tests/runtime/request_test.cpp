@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_module.h"
+#include "runtime/telemetry_sender.h"
 
 namespace vclient {
 namespace {
@@ -150,6 +151,36 @@ TEST(Request, ReadsStreamedBodiesGivingTheHostATurnAfterEachShortChunk) {
         EXPECT_EQ(result.GetFailure().message, "Error reading streamed response for GET /s: Stream read error");
         EXPECT_EQ(stream.closes, 1) << "the stream is closed after a failed read too";
     }
+}
+
+}  // namespace
+}  // namespace vclient
+
+namespace vclient {
+namespace {
+
+TEST(SendTelemetry, PostsTheDataToTheEventsResourceAndHoldsTheOutcome) {
+    testing::FakeModule module;
+    std::string body;
+    module.onPerformRequest = [&](HostResponse* response, const HostRequest* request) {
+        const HostRequestParameter* parameters = request->parameters;
+        ASSERT_EQ(request->parameterCount, 1u);
+        BindingResult result;
+        BindingProperty tree;
+        const HostValue value = parameters[0].value;
+        ASSERT_TRUE(HostValueToBinding(result, tree, value, "data"));
+        body = BindingToJson(tree, nullptr, nullptr);
+        response->errorText = "telemetry is off";
+        response->status = 503;
+    };
+    TelemetrySender sender(module);
+    BindingProperty data;
+    data.Field("votes").SetUnsigned(2);
+    std::future<MaybeType<Failure, void>> sent = sender.SendTelemetry("honor-vote", data);
+    ASSERT_EQ(sent.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    EXPECT_EQ(sent.get().GetFailure().code, 503);
+    EXPECT_EQ(module.calls, (std::vector<std::string>{"PerformRequest POST /telemetry/v1/events/honor-vote"}));
+    EXPECT_EQ(body, R"({"votes":2})");
 }
 
 }  // namespace
