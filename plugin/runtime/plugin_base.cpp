@@ -53,6 +53,7 @@ void PluginBase::DeclareApi(const std::string& shortName) {
     apiTags_ = {"Plugins", "Plugin " + shortName};
     routePrefix_ = ToApiName("", shortName);
     RegisterRuntimeRecords(registry_);
+    DeclareRuntimeEvents(registry_);
     RegisterApi();
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_registry.h"
 #include "qiv/plugin_abi.h"
 #include "runtime/app_module.h"
 #include "runtime/plugin_log_target.h"
@@ -72,7 +73,7 @@ public:
 
 protected:
     // The registry in which RegisterApi declares the plug-in's records.
-    TypeRegistry& Registry() { return registry_; }
+    BindingRegistry& Registry() { return registry_; }
 
 private:
     static std::uint8_t QIV_CALL InitializeCallback(void* pluginContext, const HostContext* host);
@@ -86,7 +87,7 @@ private:
     // second Initialize).
     void SwitchLogToHost();
 
-    TypeRegistry registry_;
+    BindingRegistry registry_;
     PluginApiVersion hostVersion_;
     PluginName name_;
     std::vector<std::string> apiTags_;

@@ -1,5 +1,6 @@
 #include "runtime/runtime_records.h"
 
+#include "binding/binding_registry.h"
 #include "binding/register_type.h"
 #include "runtime/plugin_resource_event.h"
 
@@ -41,6 +42,28 @@ void RegisterRuntimeRecords(TypeRegistry& registry) {
         .QIV_FIELD(payload)
         .QIV_FIELD(status)
         .QIV_FIELD(error);
+}
+
+namespace {
+
+void Declare(BindingRegistry& registry, std::string_view name, std::string_view payload, const char* description) {
+    const BindingRegistry::EventDeclaration declared = registry.DeclareEvent(name, registry.FindByName(payload));
+    if (declared.existed) return;
+    declared.event.nameSpace = "vclient";
+    declared.event.description = description;
+}
+
+}  // namespace
+
+void DeclareRuntimeEvents(BindingRegistry& registry) {
+    Declare(registry, "OnJsonApiEvent", "PluginResourceEvent", "Fired when a resource is changed.");
+    Declare(registry, "OnVyreEvent", "PluginVyreEvent", "Fired when a message is received over the VYRE connection.");
+    Declare(registry, "OnServiceProxyUuidEvent", "PluginServiceProxyResponse",
+            "Fired when a uuid-based service proxy message is received.");
+    Declare(registry, "OnServiceProxyMethodEvent", "PluginServiceProxyResponse",
+            "Fired when a method-based service proxy message is received.");
+    Declare(registry, "OnServiceProxyAsyncEvent", "PluginServiceProxyResponse",
+            "Fired when an async service proxy message is received.");
 }
 
 }  // namespace vclient

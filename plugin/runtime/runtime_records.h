@@ -45,10 +45,15 @@ struct PluginServiceProxyResponse {
 namespace vclient {
 
 class TypeRegistry;
+class BindingRegistry;
 
 // Registers the runtime's records in the namespace "vclient", in declaration order:
 // PluginManagerState, PluginManagerResource, PluginResourceEventType, PluginResourceEvent,
 // PluginVyreEvent, PluginVyreResponse, PluginServiceProxyResponse.
 void RegisterRuntimeRecords(TypeRegistry& registry);
+
+// Declares the runtime's events in the namespace "vclient": OnJsonApiEvent, OnVyreEvent and
+// the three service-proxy reply events. The records must be registered first.
+void DeclareRuntimeEvents(BindingRegistry& registry);
 
 }  // namespace vclient
