@@ -1,10 +1,17 @@
-// qiv-host: loads the plug-in library into the development host and prints what the host
-// saw. Usage:
-//   qiv-host [run] [--plugin PATH] [--host-version MAJOR.MINOR.PATCH]
+// qiv-host: loads the plug-in library into the development host and drives it.
+// Usage:
+//   qiv-host [run] [OPTIONS]                      start, report, stop
+//   qiv-host routes [OPTIONS]                     list the plug-in's REST routes
+//   qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [OPTIONS]
+// OPTIONS: --plugin PATH, --host-version MAJOR.MINOR.PATCH, --transcript (print every
+// call between host and plug-in at the end).
+// Each command is a function over one Session (load, initialize, settle, shut down), so
+// that a scripted command only has to add its steps between opening and closing.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dev_host.h"
 
@@ -14,14 +21,22 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: qiv-host [run] [--plugin PATH] [--host-version MAJOR.MINOR.PATCH] [--transcript]\n"
+    "       qiv-host routes [options]\n"
+    "       qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [options]\n";
+
 struct Options {
     std::string plugin = QIV_DEFAULT_PLUGIN_PATH;
     qivhost::HostVersion version;
+    bool transcript = false;
+    std::string command = "run";
+    std::vector<std::string> arguments;  // the command's own words, in order
 };
 
-int Usage(const char* message) {
-    if (message != nullptr) std::fprintf(stderr, "qiv-host: %s\n", message);
-    std::fprintf(stderr, "usage: qiv-host [run] [--plugin PATH] [--host-version MAJOR.MINOR.PATCH]\n");
+int Usage(const std::string& message) {
+    if (!message.empty()) std::fprintf(stderr, "qiv-host: %s\n", message.c_str());
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -46,52 +61,193 @@ void PrintStatistics(const PluginMemoryStatistics& s) {
     std::printf("  reserved                 %" PRIu64 "\n", s.reserved);
 }
 
-int Run(const Options& options) {
-    qivhost::DevHost host;
-    host.onLog = [](std::int32_t level, const std::string& message) {
-        std::printf("  plug-in log | %-6s | %s\n", LevelWord(level), message.c_str());
-    };
-    std::printf("loading %s as host API %s\n", options.plugin.c_str(), qivhost::ToString(options.version).c_str());
-    std::fflush(stdout);
-    if (!host.Load(options.plugin, options.version)) {
-        std::fprintf(stderr, "qiv-host: %s\n", host.Error().c_str());
+// One run of the plug-in inside the development host.
+class Session {
+public:
+    explicit Session(const Options& options) : options_(options) {
+        host_.onLog = [](std::int32_t level, const std::string& message) {
+            std::printf("  plug-in log | %-6s | %s\n", LevelWord(level), message.c_str());
+        };
+    }
+
+    // Loads and reports the load record; false when the library cannot be used.
+    bool Load(bool verbose) {
+        std::printf("loading %s as host API %s\n", options_.plugin.c_str(), qivhost::ToString(options_.version).c_str());
+        std::fflush(stdout);
+        if (!host_.Load(options_.plugin, options_.version)) {
+            std::fprintf(stderr, "qiv-host: %s\n", host_.Error().c_str());
+            return false;
+        }
+        const PluginLoadRecord& record = host_.LoadRecord();
+        const char* shortName = record.shortName;
+        std::printf("load record:\n  plug-in API %" PRIu32 ".%" PRIu32 ".%" PRIu32 "\n  short name  %s\n", record.apiMajor,
+                    record.apiMinor, record.apiPatch, shortName != nullptr ? shortName : "(null)");
+        std::printf("  route table %s (%zu routes)\n", record.routeTable != nullptr ? "present" : "missing",
+                    host_.Routes().size());
+        if (verbose) PrintStatistics(host_.GetMemoryStatistics());
+        return true;
+    }
+
+    // Initializes and delivers what the start-up raised.
+    bool Start(bool verbose) {
+        const bool started = host_.Initialize();
+        std::printf("Initialize -> %s\n", started ? "true" : "false");
+        host_.RunUntilIdle();
+        if (verbose) PrintStatistics(host_.GetMemoryStatistics());
+        return started;
+    }
+
+    void Stop() {
+        host_.RunUntilIdle();
+        host_.Shutdown();
+        std::printf("Shutdown done\n");
+    }
+
+    void PrintCalls() const {
+        std::printf("host calls made by the plug-in (%zu):\n", host_.Calls().size());
+        for (const qivhost::HostCall& call : host_.Calls()) std::printf("  %s %s\n", call.slot.c_str(), call.detail.c_str());
+    }
+
+    void PrintTranscript() const {
+        if (!options_.transcript) return;
+        std::printf("transcript (%zu):\n", host_.History().Calls().size());
+        host_.History().Print(stdout);
+    }
+
+    qivhost::DevHost& Host() { return host_; }
+
+private:
+    const Options& options_;
+    qivhost::DevHost host_;
+};
+
+int RunCommand(const Options& options) {
+    if (!options.arguments.empty()) return Usage("run takes no arguments");
+    Session session(options);
+    if (!session.Load(true)) return 1;
+    const bool started = session.Start(true);
+    session.Stop();
+    session.PrintCalls();
+    session.PrintTranscript();
+    return started ? 0 : 1;
+}
+
+int RoutesCommand(const Options& options) {
+    if (!options.arguments.empty()) return Usage("routes takes no arguments");
+    Session session(options);
+    if (!session.Load(false)) return 1;
+    std::printf("routes (%zu):\n", session.Host().Routes().size());
+    for (const qivhost::RouteInfo& route : session.Host().Routes()) {
+        std::string arguments;
+        for (const qivhost::RouteArgument& argument : route.arguments) {
+            arguments += (arguments.empty() ? "" : ", ") + argument.name;
+        }
+        std::printf("  %-7s %-45s %s(%s)\n", route.method == 0 ? "*" : route.methodWord.c_str(),
+                    route.pathTemplate.c_str(), route.name.c_str(), arguments.c_str());
+    }
+    session.Host().Shutdown();
+    session.PrintTranscript();
+    return 0;
+}
+
+// Parses "METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT]".
+bool ParseCall(const std::vector<std::string>& words, qivhost::RestCall& call, std::string& error) {
+    if (words.size() < 2) {
+        error = "call needs METHOD and URL";
+        return false;
+    }
+    call.method = words[0];
+    call.url = words[1];
+    bool contentTypeGiven = false;
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        const bool hasValue = i + 1 < words.size();
+        if (words[i] == "--header" && hasValue) {
+            const std::string& header = words[++i];
+            const std::size_t colon = header.find(':');
+            if (colon == std::string::npos || colon == 0) {
+                error = "bad --header '" + header + "' (NAME:VALUE)";
+                return false;
+            }
+            call.headers.emplace_back(header.substr(0, colon), header.substr(colon + 1));
+        } else if (words[i] == "--body" && hasValue) {
+            call.body = words[++i];
+        } else if (words[i] == "--content-type" && hasValue) {
+            call.contentType = words[++i];
+            contentTypeGiven = true;
+        } else {
+            error = "unknown call argument '" + words[i] + "'";
+            return false;
+        }
+    }
+    if (call.body && !contentTypeGiven) call.contentType = "application/json";
+    return true;
+}
+
+int CallCommand(const Options& options) {
+    qivhost::RestCall call;
+    std::string error;
+    if (!ParseCall(options.arguments, call, error)) return Usage(error);
+    Session session(options);
+    if (!session.Load(false)) return 1;
+    if (!session.Start(false)) {
+        session.Stop();
         return 1;
     }
-    const PluginLoadRecord& record = host.LoadRecord();
-    std::printf("load record:\n  plug-in API %" PRIu32 ".%" PRIu32 ".%" PRIu32 "\n  short name  %s\n", record.apiMajor,
-                record.apiMinor, record.apiPatch, record.shortName != nullptr ? record.shortName : "(null)");
-    std::printf("  route table %s\n", record.routeTable != nullptr ? "present" : "missing");
-    PrintStatistics(host.GetMemoryStatistics());
+    const qivhost::RestAnswer answer = session.Host().Call(call);
+    std::printf("call %s %s -> %s\n", call.method.c_str(), call.url.c_str(),
+                answer.reachedPlugin ? answer.routeName.c_str() : "(no route)");
+    std::printf("status %" PRId32 "\n", answer.status);
+    std::printf("error %s\n", answer.errorText ? ("\"" + *answer.errorText + "\"").c_str() : "none");
+    std::printf("body %s\n", answer.bodyJson.c_str());
+    session.Stop();
+    session.PrintTranscript();
+    return answer.errorText ? 1 : 0;
+}
 
-    const bool started = host.Initialize();
-    std::printf("Initialize -> %s\n", started ? "true" : "false");
-    PrintStatistics(host.GetMemoryStatistics());
-    host.Shutdown();
-    std::printf("Shutdown done\n");
+struct CommandEntry {
+    const char* name;
+    int (*run)(const Options&);
+};
 
-    std::printf("host calls made by the plug-in (%zu):\n", host.Calls().size());
-    for (const qivhost::HostCall& call : host.Calls()) {
-        std::printf("  %s %s\n", call.slot.c_str(), call.detail.c_str());
+constexpr CommandEntry kCommands[] = {{"run", &RunCommand}, {"routes", &RoutesCommand}, {"call", &CallCommand}};
+
+const CommandEntry* FindCommand(const std::string& name) {
+    for (const CommandEntry& entry : kCommands) {
+        if (name == entry.name) return &entry;
     }
-    return started ? 0 : 1;
+    return nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Line by line, so that the output is complete even when the process ends abruptly.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options options;
-    for (int i = 1; i < argc; ++i) {
+    int first = 1;
+    if (argc > 1 && FindCommand(argv[1]) != nullptr) {
+        options.command = argv[1];
+        first = 2;
+    }
+    for (int i = first; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "run" && i == 1) continue;
-        if (argument == "--plugin" && i + 1 < argc) {
+        const bool commandOption = argument == "--header" || argument == "--body" || argument == "--content-type";
+        if (commandOption && options.command != "run" && i + 1 < argc) {
+            options.arguments.push_back(argument);  // its value is the command's, whatever it reads like
+            options.arguments.push_back(argv[++i]);
+        } else if (argument == "--plugin" && i + 1 < argc) {
             options.plugin = argv[++i];
         } else if (argument == "--host-version" && i + 1 < argc) {
             if (!qivhost::ParseHostVersion(argv[++i], options.version)) return Usage("bad --host-version");
+        } else if (argument == "--transcript") {
+            options.transcript = true;
         } else if (argument == "--help" || argument == "-h") {
-            return Usage(nullptr);
+            return Usage("");
+        } else if (options.command == "run") {
+            return Usage("unknown argument '" + argument + "'");
         } else {
-            return Usage(("unknown argument '" + argument + "'").c_str());
+            options.arguments.push_back(argument);
         }
     }
-    return Run(options);
+    return FindCommand(options.command)->run(options);
 }

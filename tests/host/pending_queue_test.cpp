@@ -1,0 +1,99 @@
+#include "pending_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace qivhost {
+namespace {
+
+struct Fixture : ::testing::Test {
+    PendingQueue queue;
+    std::vector<std::string> ran;
+    void Add(const std::string& label, double seconds, std::uint64_t turns = 0) {
+        queue.Add(label, seconds, turns, [this, label] { ran.push_back(label); });
+    }
+};
+
+using PendingQueueTest = Fixture;
+
+TEST_F(PendingQueueTest, RunsDueItemsEarliestFirstAndInOrderAmongEquals) {
+    Add("b", 0);
+    Add("later", 5);
+    Add("c", 0);
+    EXPECT_EQ(queue.Turn(false), 2u);
+    EXPECT_EQ(ran, (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(queue.Turn(false), 0u);
+    queue.AdvanceClock(5);
+    EXPECT_EQ(queue.Turn(false), 1u);
+    EXPECT_EQ(ran.back(), "later");
+    EXPECT_DOUBLE_EQ(queue.Now(), 5.0);
+}
+
+TEST_F(PendingQueueTest, TimersDueInOneTurnRunByDueTime) {
+    Add("three", 3);
+    Add("one", 1);
+    Add("two", 2);
+    queue.AdvanceClock(10);
+    EXPECT_EQ(queue.Turn(false), 3u);
+    EXPECT_EQ(ran, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST_F(PendingQueueTest, ItemsAddedDuringATurnWaitForTheNext) {
+    queue.Add("outer", 0, 0, [this] {
+        ran.push_back("outer");
+        Add("inner", 0);
+    });
+    EXPECT_EQ(queue.Turn(false), 1u);
+    EXPECT_EQ(ran, (std::vector<std::string>{"outer"}));
+    EXPECT_EQ(queue.Turn(false), 1u);
+    EXPECT_EQ(ran.back(), "inner");
+}
+
+TEST_F(PendingQueueTest, DelaysInTurnsCountTurns) {
+    Add("after two", 0, 2);
+    EXPECT_EQ(queue.Turn(false), 0u);
+    EXPECT_EQ(queue.Turn(false), 1u);
+    EXPECT_EQ(queue.Turns(), 2u);
+}
+
+TEST_F(PendingQueueTest, AnIdleTurnMayJumpTheClockToTheEarliestItem) {
+    Add("late", 30);
+    Add("later", 60);
+    EXPECT_EQ(queue.Turn(false), 0u);
+    EXPECT_EQ(queue.Turn(true), 1u);
+    EXPECT_DOUBLE_EQ(queue.Now(), 30.0);
+    EXPECT_EQ(ran, (std::vector<std::string>{"late"}));
+}
+
+TEST_F(PendingQueueTest, OddDelaysAreSafe) {
+    Add("nan", std::nan(""));
+    Add("negative", -4);
+    Add("never", std::numeric_limits<double>::infinity());
+    EXPECT_EQ(queue.Turn(true), 2u);
+    EXPECT_TRUE(queue.CanProgress() == false);
+    EXPECT_EQ(queue.Turn(true), 0u);
+    EXPECT_TRUE(std::isfinite(queue.Now()));
+    queue.AdvanceClock(-3);
+    queue.AdvanceClock(std::nan(""));
+    EXPECT_DOUBLE_EQ(queue.Now(), 0.0);
+    EXPECT_EQ(queue.Labels(), (std::vector<std::string>{"never"}));
+}
+
+TEST_F(PendingQueueTest, AnItemMayRunANestedTurn) {
+    Add("due", 0);
+    queue.Add("waiter", 0, 0, [this] {
+        ran.push_back("waiter");
+        Add("raised inside", 0);
+        queue.Turn(true);
+    });
+    EXPECT_EQ(queue.Turn(false), 2u);
+    EXPECT_EQ(ran, (std::vector<std::string>{"due", "waiter", "raised inside"}));
+    EXPECT_TRUE(queue.Empty());
+}
+
+}  // namespace
+}  // namespace qivhost
