@@ -1,0 +1,315 @@
+// Test support for the router: a small service object with member operations of every
+// supported shape, a registry declaring routes to it, requests built from the ABI records
+// and answers read back the way a host reads them (packed fields copied by value).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/binding_property.h"
+#include "binding/host_value.h"
+#include "binding/register_type.h"
+#include "qiv/plugin_abi.h"
+#include "router/api_registry.h"
+#include "router/call_context.h"
+#include "router/call_result.h"
+#include "router/handle_call.h"
+#include "router/response_stream.h"
+#include "util/failure.h"
+#include "util/maybe_type.h"
+
+namespace router_test {
+
+using namespace vclient;
+
+struct Item {
+    std::string name;
+    std::int32_t count = 0;
+    std::vector<std::string> tags;
+};
+
+enum class Color : std::int32_t { Red = 1, Green = 2 };
+
+// Not registered: converting it fails.
+struct Unregistered {
+    std::int32_t value = 0;
+};
+
+inline void RegisterTestTypes(TypeRegistry& registry) {
+    RegisterRecord<Item>(registry, "Item").QIV_FIELD(name).QIV_FIELD(count).QIV_FIELD(tags);
+    RegisterEnum<Color>(registry, "Color").QIV_ENUMERATOR(Red).QIV_ENUMERATOR(Green);
+}
+
+// A stream over a fixed text, handing out at most `chunk` bytes per read.
+class TextStream final : public ResponseStream {
+public:
+    TextStream(std::string text, std::uint32_t chunk, bool* closed) : text_(std::move(text)), chunk_(chunk), closed_(closed) {}
+    bool Read(char* buffer, std::uint32_t& length, bool& more) override {
+        const std::size_t left = text_.size() - offset_;
+        const std::size_t count = std::min<std::size_t>({left, length, chunk_});
+        if (count > 0) std::memcpy(buffer, text_.data() + offset_, count);
+        offset_ += count;
+        length = static_cast<std::uint32_t>(count);
+        more = offset_ < text_.size();
+        return true;
+    }
+    void Close() override {
+        if (closed_ != nullptr) *closed_ = true;
+    }
+    std::uint32_t SizeHint() const override { return static_cast<std::uint32_t>(text_.size()); }
+
+private:
+    std::string text_;
+    std::size_t offset_ = 0;
+    std::uint32_t chunk_;
+    bool* closed_;
+};
+
+class Service {
+public:
+    Item GetItem(const std::string& id) { return Item{id, 3, {"a", "b"}}; }
+    std::string Echo(std::string text) const { return text; }
+    std::int64_t Add(std::int32_t a, std::int32_t b) { return std::int64_t{a} + b; }
+    bool Flag(bool on) { return on; }
+    BindingProperty Object(const BindingProperty& value) { return value; }
+    std::vector<BindingProperty> Filter(const std::vector<BindingProperty>& filter) { return filter; }
+    Item PostItem(const Item& item) { return item; }
+    void Ack() { ++acks; }
+    Color GetColor() const { return Color::Green; }
+    Unregistered GetUnregistered() { return {}; }
+    MaybeType<Failure, std::string> Maybe(std::int32_t code) {
+        if (code < 0) return std::string("fine");
+        return Failure(code, "downstream failed");
+    }
+    MaybeType<Failure, void> MaybeVoid() { return {}; }
+    CallResult Attributes(std::uint32_t mode) {
+        CallResult result(BindingProperty{});
+        result.Outcome().Value().SetString("attributed");
+        result.SetStatus(201);
+        result.SetFlag(7);
+        result.SetMode(mode);
+        result.SetText("text attribute");
+        result.AddHeader("x-one", "1");
+        result.AddHeader("x-two", "2");
+        return result;
+    }
+    CallResult Downstream(const std::string& message) { return InternalServerError(message); }
+    CallResult Stream() {
+        CallResult result;
+        result.SetStream(std::make_unique<TextStream>(std::string(10000, 's'), 4096, &streamClosed));
+        return result;
+    }
+    std::string Throws() { throw std::runtime_error("boom"); }
+    BindingProperty Deep() {
+        BindingProperty root;
+        BindingProperty* current = &root;
+        for (int depth = 0; depth < 300; ++depth) current = &current->Field("d");
+        current->SetSigned(1);
+        return root;
+    }
+    std::string Context(const CallContext& context, const std::string& tag) {
+        seen = context;
+        return tag;
+    }
+    std::string ContextByValue(CallContext context) { return context.url; }
+    std::string Header(const std::string& token) { return token; }
+    std::string Two(const std::string& id, std::int32_t n) { return id + ":" + std::to_string(n); }
+
+    int acks = 0;
+    bool streamClosed = false;
+    CallContext seen;
+};
+
+// A request built from owned texts and arrays; Record() points into them.
+class TestRequest {
+public:
+    TestRequest(std::uint32_t method, std::string url) : method_(method), url_(std::move(url)) {}
+    TestRequest(const TestRequest&) = delete;
+    TestRequest& operator=(const TestRequest&) = delete;
+    ~TestRequest() {
+        for (HostRequestParameter& parameter : parameters_) {
+            HostValue value = parameter.value;
+            HostValueClear(value);
+        }
+    }
+
+    TestRequest& Word(std::string word) {
+        word_ = std::move(word);
+        return *this;
+    }
+    TestRequest& Header(std::string name, std::string value) {
+        headers_.emplace_back(std::move(name), std::move(value));
+        return *this;
+    }
+    TestRequest& Body(std::string contentType, std::string body) {
+        contentType_ = std::move(contentType);
+        body_ = std::vector<char>(body.begin(), body.end());  // no terminating NUL
+        return *this;
+    }
+    // A typed parameter; `value` is taken over and cleared with the request.
+    TestRequest& Parameter(std::optional<std::string> name, HostValue value) {
+        names_.push_back(std::make_unique<std::optional<std::string>>(std::move(name)));
+        HostRequestParameter parameter{};
+        parameter.name = names_.back()->has_value() ? names_.back()->value().c_str() : nullptr;
+        parameter.value = value;
+        parameters_.push_back(parameter);
+        return *this;
+    }
+    TestRequest& TextParameter(std::optional<std::string> name, const std::string& text) {
+        HostValue value{};
+        (void)HostValueSetText(value, text);
+        return Parameter(std::move(name), value);
+    }
+
+    HostRequest Record(void* dispatchContext) {
+        headerRecords_.clear();
+        for (const auto& [name, value] : headers_) {
+            HostRequestHeader header{};
+            header.name = name.c_str();
+            header.value = value.c_str();
+            headerRecords_.push_back(header);
+        }
+        HostRequest request{};
+        request.method = method_;
+        request.url = url_.c_str();
+        request.parameters = parameters_.empty() ? nullptr : parameters_.data();
+        request.parameterCount = static_cast<std::uint32_t>(parameters_.size());
+        request.dispatchContext = dispatchContext;
+        request.headers = headerRecords_.empty() ? nullptr : headerRecords_.data();
+        request.headerCount = static_cast<std::uint32_t>(headerRecords_.size());
+        request.contentType = contentType_.c_str();
+        request.body = body_.empty() ? nullptr : body_.data();
+        request.bodyLength = static_cast<std::uint32_t>(body_.size());
+        request.clientHandle = 77;
+        request.methodWord = word_ ? word_->c_str() : nullptr;
+        return request;
+    }
+
+private:
+    std::uint32_t method_;
+    std::string url_;
+    std::optional<std::string> word_;
+    std::vector<std::pair<std::string, std::string>> headers_;
+    std::vector<HostRequestHeader> headerRecords_;
+    std::string contentType_;
+    std::vector<char> body_;
+    std::vector<std::unique_ptr<std::optional<std::string>>> names_;
+    std::vector<HostRequestParameter> parameters_;
+};
+
+// A response as the host sees it, copied out field by field before release.
+struct Answer {
+    std::int32_t status = 0;
+    std::optional<std::string> errorText;
+    std::uint8_t errorFlag = 0;
+    std::uint8_t resultFlag = 0;
+    std::uint32_t resultMode = 0;
+    std::optional<std::string> resultText;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::uint32_t bodyKind = 0;
+    BindingProperty body;
+    bool streamed = false;
+    std::string streamText;
+    bool released = false;
+};
+
+inline std::string ReadStream(const HostResponse& response) {
+    const HostReadChunkFunction read = response.readChunk;
+    const HostCloseStreamFunction close = response.closeStream;
+    void* context = response.streamContext;
+    std::string text;
+    std::uint8_t more = 1;
+    while (more != 0) {
+        char buffer[4096];
+        std::uint32_t length = sizeof buffer;
+        if (read(context, buffer, &length, &more) == 0) break;
+        text.append(buffer, length);
+    }
+    if (close != nullptr) close(context);
+    return text;
+}
+
+// Reads every field of a filled response, then releases it.
+inline Answer ReadAnswer(HostResponse& response) {
+    Answer answer;
+    answer.status = response.status;
+    const char* errorText = response.errorText;
+    if (errorText != nullptr) answer.errorText = errorText;
+    answer.errorFlag = response.errorFlag;
+    answer.resultFlag = response.resultFlag;
+    answer.resultMode = response.resultMode;
+    const char* resultText = response.resultText;
+    if (resultText != nullptr) answer.resultText = resultText;
+    const HostRequestHeader* headers = response.headers;
+    const std::uint32_t headerCount = response.headerCount;
+    for (std::uint32_t index = 0; headers != nullptr && index < headerCount; ++index) {
+        const HostRequestHeader header = headers[index];
+        answer.headers.emplace_back(header.name, header.value);
+    }
+    const HostValue body = response.body;
+    answer.bodyKind = body.kind;
+    BindingResult converted;
+    (void)HostValueToBinding(converted, answer.body, body, "<body>");
+    const HostReadChunkFunction read = response.readChunk;
+    if (read != nullptr) {
+        answer.streamed = true;
+        answer.streamText = ReadStream(response);
+    }
+    const HostReleaseResponseFunction release = response.release;
+    if (release != nullptr) {
+        release(&response);
+        answer.released = true;
+    }
+    return answer;
+}
+
+// The route entry of a function in a built table, or null.
+inline const RouteFunctionEntry* FindEntry(const RouteTableDescriptor& table, const std::string& name) {
+    const RouteFunctionEntry* entries = table.functions;
+    const std::uint32_t count = table.functionCount;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        const char* entryName = entries[index].function.name;
+        if (name == entryName) return &entries[index];
+    }
+    return nullptr;
+}
+
+// Calls a function through its route entry, as a host does, and reads the answer.
+inline Answer CallEntry(const RouteFunctionEntry& entry, TestRequest& request) {
+    void* context = entry.function.dispatchContext;
+    const RouteHandleCallFunction handleCall = entry.HandleCall;
+    const HostRequest record = request.Record(context);
+    HostResponse response{};
+    handleCall(&response, &record);
+    return ReadAnswer(response);
+}
+
+// A registry with the test types and whatever routes a test declares.
+class RouterFixture {
+public:
+    RouterFixture() { RegisterTestTypes(registry); }
+
+    const RouteTableDescriptor& Table() { return *registry.BuildRouteTable(); }
+
+    Answer Call(const std::string& function, TestRequest& request) {
+        const RouteFunctionEntry* entry = FindEntry(Table(), function);
+        if (entry == nullptr) throw std::logic_error("no route entry named " + function);
+        return CallEntry(*entry, request);
+    }
+
+    ApiRegistry registry;
+    Service service;
+};
+
+inline constexpr std::uint32_t kGet = QIV_HTTP_GET;
+inline constexpr std::uint32_t kPost = QIV_HTTP_POST;
+inline constexpr std::uint32_t kPut = QIV_HTTP_PUT;
+inline constexpr std::uint32_t kCustom = QIV_HTTP_CUSTOM;
+
+}  // namespace router_test
