@@ -46,15 +46,17 @@ void PluginBase::Register(PluginLoadRecord* record, const char* shortName) {
     record->callbacks = &callbacks_;
     record->pluginContext = this;
     record->shortName = name_.shortName.c_str();
-    record->routeTable = &routeTable_;
+    record->routeTable = routeTable_;
 }
 
 void PluginBase::DeclareApi(const std::string& shortName) {
     apiTags_ = {"Plugins", "Plugin " + shortName};
     routePrefix_ = ToApiName("", shortName);
+    registry_.SetApiTags(apiTags_);
     RegisterRuntimeRecords(registry_);
     DeclareRuntimeEvents(registry_);
     RegisterApi();
+    routeTable_ = registry_.BuildRouteTable();
 }
 
 void PluginBase::RegisterApi() {}

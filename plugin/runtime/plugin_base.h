@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/binding_registry.h"
 #include "qiv/plugin_abi.h"
+#include "router/api_registry.h"
 #include "runtime/app_module.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/plugin_name.h"
@@ -72,8 +72,8 @@ public:
     [[nodiscard]] const std::string& ModuleName() const override { return name_.shortName; }
 
 protected:
-    // The registry in which RegisterApi declares the plug-in's records.
-    BindingRegistry& Registry() { return registry_; }
+    // The registry in which RegisterApi declares the plug-in's records, routes and events.
+    ApiRegistry& Registry() { return registry_; }
 
 private:
     static std::uint8_t QIV_CALL InitializeCallback(void* pluginContext, const HostContext* host);
@@ -87,12 +87,12 @@ private:
     // second Initialize).
     void SwitchLogToHost();
 
-    BindingRegistry registry_;
+    ApiRegistry registry_;
     PluginApiVersion hostVersion_;
     PluginName name_;
     std::vector<std::string> apiTags_;
     std::string routePrefix_;
-    RouteTableDescriptor routeTable_{};
+    const RouteTableDescriptor* routeTable_ = nullptr;
     const HostContext* host_ = nullptr;
     PluginCallbacks callbacks_{};
     std::unique_ptr<PluginLogTarget> logTarget_;
