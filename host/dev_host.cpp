@@ -360,6 +360,7 @@ void QIV_CALL DevHost::ScheduleTimerSlot(const HostCore* self, const char* name,
     host.Record("ScheduleTimer", detail.str());
     if (callback == nullptr) return;
     const std::string label = name == nullptr ? std::string() : std::string(name);
+    host.scheduledTimers_.push_back(ScheduledTimer{label, callback, context, delaySeconds});
     host.queue_.Add("timer " + label, delaySeconds, 0, [&host, label, callback, context] {
         host.Record("-> Timer", Quoted(label.c_str()));
         callback(context);

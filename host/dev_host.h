@@ -67,6 +67,16 @@ struct DispatchedEvent {
     std::string payloadJson;
 };
 
+// A timer the plug-in scheduled, as it asked for it. The host drops queued timers at
+// Shutdown; the record stays, so a test can fire a timer by hand after the plug-in
+// object is gone, as a host that cannot cancel timers would.
+struct ScheduledTimer {
+    std::string name;
+    HostTimerCallback callback = nullptr;
+    void* context = nullptr;
+    double delaySeconds = 0;
+};
+
 class DevHost : public EventSink {
 public:
     DevHost();
@@ -115,6 +125,8 @@ public:
     const EventBus& Subscriptions() const { return bus_; }
     const WaitTracker& Waits() const { return waits_; }
     const std::vector<DispatchedEvent>& Dispatched() const { return dispatched_; }
+    // Every ScheduleTimer call, in order, fired or not.
+    const std::vector<ScheduledTimer>& ScheduledTimers() const { return scheduledTimers_; }
     std::vector<DispatchedEvent> DispatchedNamed(const std::string& name) const;
 
     // ---- The client's components ----
@@ -177,6 +189,7 @@ private:
     ResponseLedger ledger_;
     std::vector<RouteInfo> routes_;
     std::vector<DispatchedEvent> dispatched_;
+    std::vector<ScheduledTimer> scheduledTimers_;
     std::string error_;
     std::uint64_t idleWaitTurns_ = 0;
     bool loaded_ = false;

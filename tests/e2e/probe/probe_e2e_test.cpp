@@ -1,0 +1,702 @@
+// The runtime's roads end to end: the probe plug-in loaded by the development host and
+// driven only through the ABI. The tests read what the host saw, in order: host-core
+// calls, deliveries, dispatched events, waits and responses.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dev_host.h"
+#include "service_proxy.h"
+
+namespace {
+
+using qivhost::DevHost;
+using qivhost::RestAnswer;
+using qivhost::RestCall;
+using qivhost::ServerReply;
+
+// Structures keep their fields in name order, so every codec writes them that way.
+constexpr char kItemJson[] = R"({"count":3,"name":"pen","tags":["a","b"]})";
+constexpr std::int32_t kAlways = 3;
+constexpr std::int32_t kError = 2;
+
+// One line per transcript entry, "slot detail", for order checks.
+std::vector<std::string> Lines(const DevHost& host, std::size_t from = 0) {
+    std::vector<std::string> lines;
+    const auto& calls = host.History().Calls();
+    for (std::size_t i = from; i < calls.size(); ++i) lines.push_back(calls[i].slot + " " + calls[i].detail);
+    return lines;
+}
+
+// The index of the first line at or after `from` that starts with `prefix`, or npos.
+std::size_t Find(const std::vector<std::string>& lines, const std::string& prefix, std::size_t from = 0) {
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        if (lines[i].rfind(prefix, 0) == 0) return i;
+    }
+    return std::string::npos;
+}
+
+std::size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    std::size_t count = 0;
+    for (const std::string& line : lines) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+}
+
+class Probe : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(host.Load(QIV_PROBE_PATH, qivhost::HostVersion{})) << host.Error(); }
+
+    void Start() {
+        ASSERT_TRUE(host.Initialize());
+        host.RunUntilIdle();
+    }
+
+    RestAnswer Get(const std::string& url) { return host.Call("GET", url, std::nullopt, ""); }
+    RestAnswer Post(const std::string& url, std::optional<std::string> body = std::nullopt,
+                    const std::string& contentType = "application/json") {
+        return host.Call("POST", url, std::move(body), contentType);
+    }
+    std::string Seen() { return Get("/qiv-probe/v1/seen").bodyJson; }
+    std::size_t Mark() const { return host.History().Calls().size(); }
+
+    DevHost host;
+};
+
+// ---- Routes and argument binding ------------------------------------------------------
+
+using ProbeRoutes = Probe;
+
+TEST_F(ProbeRoutes, BindPathQueryHeaderAndAnyArguments) {
+    Start();
+    RestCall call;
+    call.url = "/qiv-probe/v1/echo/a%20b?limit=7&verbose";
+    call.headers = {{"x-trace", "t-1"}};
+    const RestAnswer full = host.Call(call);
+    EXPECT_FALSE(full.errorText.has_value()) << *full.errorText;
+    EXPECT_EQ(full.routeName, "GetQivProbeV1EchoById");
+    EXPECT_EQ(full.bodyJson, R"({"id":"a b","limit":7,"trace":"t-1","verbose":true})");
+
+    call.url = "/qiv-probe/v1/echo/x+y?limit=-2&limit=0x10";
+    const RestAnswer later = host.Call(call);
+    EXPECT_EQ(later.bodyJson, R"({"id":"x y","limit":16,"trace":"t-1","verbose":false})") << "the later key wins";
+}
+
+TEST_F(ProbeRoutes, BadArgumentsAnswerTheBindingMessage) {
+    Start();
+    struct Case {
+        const char* url;
+        const char* header;  // x-trace value, or null
+        const char* error;
+    };
+    const Case cases[] = {
+        {"/qiv-probe/v1/echo/a?limit=1&bogus=1", "t", "Unknown argument 'bogus' for 'GetQivProbeV1EchoById'."},
+        {"/qiv-probe/v1/echo/a", "t", "A value for 'limit' is required."},
+        {"/qiv-probe/v1/echo/a?limit=1", nullptr, "A value for 'x-trace' is required."},
+        {"/qiv-probe/v1/echo/a?limit=7x", "t", "Value 7x for 'limit' of type int32 is in an incorrect format"},
+        {"/qiv-probe/v1/echo/a?limit=4294967296", "t", "Value 4294967296 for 'limit' of type int32 is out of range"},
+        {"/qiv-probe/v1/echo/a?limit=1&verbose=yes", "t",
+         "Value yes for 'verbose' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
+         "\"0\"."},
+        {"/qiv-probe/v1/echo/a?id=b", nullptr,
+         "Argument 'id' for 'GetQivProbeV1EchoById' was specified in an invalid location."},
+        {"/qiv-probe/v1/echo/a?x-trace=t", nullptr,
+         "Argument 'x-trace' for 'GetQivProbeV1EchoById' was specified in an invalid location."},
+        {"/qiv-probe/v1/echo/a?limit=", nullptr, "Expected value for argument 'limit'."},
+        {"/qiv-probe/v1/echo/a?limit.1x=2", nullptr, "Index 1x is in an incorrect format"},
+        {"/qiv-probe/v1/echo/a?limit.2147483648=2", nullptr, "Index 2147483648 is out of range"},
+    };
+    for (const Case& c : cases) {
+        RestCall call;
+        call.url = c.url;
+        if (c.header != nullptr) call.headers = {{"x-trace", c.header}};
+        const RestAnswer answer = host.Call(call);
+        ASSERT_TRUE(answer.errorText.has_value()) << c.url;
+        EXPECT_EQ(*answer.errorText, c.error) << c.url;
+        EXPECT_EQ(answer.status, 400) << c.url;
+        EXPECT_EQ(answer.errorFlag, 1) << c.url;
+    }
+    // A header whose name is not the argument's in lower case is no argument at all.
+    RestCall upper;
+    upper.url = "/qiv-probe/v1/echo/a?limit=1";
+    upper.headers = {{"X-Trace", "t"}};
+    EXPECT_EQ(host.Call(upper).errorText.value_or(""), "A value for 'x-trace' is required.");
+}
+
+TEST_F(ProbeRoutes, DecodeTheBodyByContentType) {
+    Start();
+    const std::string itemAnswer = kItemJson;
+    // {"name":"pen","count":3,"tags":["a","b"]} as MessagePack.
+    const std::string msgpack =
+        std::string("\x83\xa4name\xa3pen\xa5" "count\x03\xa4tags\x92\xa1" "a\xa1" "b");
+    const std::string yaml = "name: pen\ncount: 3\ntags: [a, b]\n";
+    struct Case {
+        const char* contentType;
+        std::string body;
+        const char* error;  // null: answers the item
+    };
+    const Case cases[] = {
+        {"application/json", kItemJson, nullptr},
+        {"application/json; charset=utf-8", kItemJson, nullptr},
+        {"Application/JSON", kItemJson, nullptr},
+        {"application/vnd.api+json", kItemJson, nullptr},
+        {"application/x-msgpack", msgpack, nullptr},
+        {"application/x-yaml", yaml, nullptr},
+        {"text/x-yaml", yaml, nullptr},
+        {"text/plain", kItemJson, "Unsupported body content type"},
+        {"", kItemJson, "Unsupported body content type"},
+        {"application/x-msgpack", msgpack + "\xc0", "Extra MessgePack data found in body"},
+    };
+    for (const Case& c : cases) {
+        const RestAnswer answer = Post("/qiv-probe/v1/items", c.body, c.contentType);
+        if (c.error == nullptr) {
+            EXPECT_FALSE(answer.errorText.has_value()) << c.contentType << ": " << answer.errorText.value_or("");
+            EXPECT_EQ(answer.bodyJson, itemAnswer) << c.contentType;
+            continue;
+        }
+        ASSERT_TRUE(answer.errorText.has_value()) << c.contentType;
+        EXPECT_EQ(*answer.errorText, c.error) << c.contentType;
+        EXPECT_EQ(answer.status, 400) << c.contentType;
+    }
+    // A body that is not JSON answers the parser's own text; a field of the wrong kind
+    // answers the conversion's, and the handler does not run.
+    const std::size_t published = host.Dispatched().size();
+    const RestAnswer broken = Post("/qiv-probe/v1/items", R"({"name":)");
+    ASSERT_TRUE(broken.errorText.has_value());
+    EXPECT_FALSE(broken.errorText->empty());
+    EXPECT_EQ(broken.status, 400);
+    const RestAnswer wrongKind = Post("/qiv-probe/v1/items", R"({"name":"pen","count":"many","tags":[]})");
+    ASSERT_TRUE(wrongKind.errorText.has_value());
+    EXPECT_NE(wrongKind.errorText->find("count"), std::string::npos) << *wrongKind.errorText;
+    EXPECT_EQ(wrongKind.status, 400);
+    EXPECT_EQ(host.Dispatched().size(), published);
+}
+
+TEST_F(ProbeRoutes, AWrongMethodIsAnInvalidFunction) {
+    Start();
+    for (const char* method : {"PUT", "GET", "DELETE"}) {
+        const RestAnswer answer = host.Call(method, "/qiv-probe/v1/items", std::string(kItemJson));
+        EXPECT_TRUE(answer.reachedPlugin) << method;
+        ASSERT_TRUE(answer.errorText.has_value()) << method;
+        EXPECT_EQ(*answer.errorText, "Invalid function") << method;
+        EXPECT_EQ(answer.status, 404) << method;
+    }
+    EXPECT_TRUE(host.Dispatched().empty()) << "no handler ran";
+}
+
+TEST_F(ProbeRoutes, ServeAOneMebibyteUrl) {
+    Start();
+    // Compared without printing: a failure must not dump megabytes.
+    const std::string id(1u << 20, 'k');
+    RestCall call;
+    call.url = "/qiv-probe/v1/echo/" + id + "?limit=1";
+    call.headers = {{"x-trace", "t"}};
+    const RestAnswer longPath = host.Call(call);
+    EXPECT_EQ(longPath.errorText.value_or(""), "");
+    EXPECT_TRUE(longPath.bodyJson == R"({"id":")" + id + R"(","limit":1,"trace":"t","verbose":false})");
+
+    const std::string trace(1u << 20, 't');
+    call.url = "/qiv-probe/v1/echo/a?limit=1";
+    call.headers = {{"x-trace", trace}};
+    EXPECT_TRUE(host.Call(call).bodyJson == R"({"id":"a","limit":1,"trace":")" + trace + R"(","verbose":false})");
+
+    call.url = "/qiv-probe/v1/echo/a?" + std::string(1u << 20, 'q') + "=1";
+    const RestAnswer longQuery = host.Call(call);
+    ASSERT_TRUE(longQuery.errorText.has_value());
+    EXPECT_EQ(longQuery.errorText->rfind("Unknown argument 'qqqq", 0), 0u);
+    EXPECT_EQ(longQuery.errorText->size(), 4095u) << "messages are cut to the formatting buffer";
+}
+
+TEST_F(ProbeRoutes, EveryAnswerIsReleasedOnce) {
+    Start();
+    ASSERT_TRUE(host.SetResource("/probe-data/v1/thing", R"({"a":1})"));
+    host.RunUntilIdle();
+    const std::vector<RestAnswer> answers = {
+        Get("/qiv-probe/v1/echo/a"),
+        Get("/qiv-probe/v1/echo/a?bogus"),
+        Get("/qiv-probe/v1/seen"),
+        host.Call("PUT", "/qiv-probe/v1/seen"),
+        Post("/qiv-probe/v1/items", kItemJson),
+        Get("/qiv-probe/v1/resource?uri=/probe-data/v1/thing"),
+        Get("/qiv-probe/v1/resource?uri=/probe-data/v1/none"),
+    };
+    for (const RestAnswer& answer : answers) {
+        EXPECT_TRUE(answer.reachedPlugin);
+        EXPECT_TRUE(answer.released) << answer.routeName;
+    }
+    const qivhost::ResponseCounts counts = host.Responses().Counts();
+    EXPECT_EQ(counts.filled, counts.released);
+    EXPECT_EQ(counts.refilledBeforeRelease, 0u);
+    EXPECT_EQ(host.Responses().Outstanding(), 0u);
+}
+
+// ---- Outgoing requests ----------------------------------------------------------------
+
+using ProbeRequests = Probe;
+
+TEST_F(ProbeRequests, AResourceIsAnsweredAsRead) {
+    Start();
+    ASSERT_TRUE(host.SetResource("/probe-data/v1/thing", R"({"a":[1,2],"b":"c"})"));
+    const RestAnswer answer = Get("/qiv-probe/v1/resource?uri=/probe-data/v1/thing");
+    EXPECT_FALSE(answer.errorText.has_value());
+    EXPECT_EQ(answer.bodyJson, R"({"a":[1,2],"b":"c"})");
+    EXPECT_EQ(host.History().Find("PerformRequest", "GET \"/probe-data/v1/thing\"").size(), 1u);
+}
+
+TEST_F(ProbeRequests, HostFailuresBecomeInternalServerErrors) {
+    Start();
+    host.Components().script.Fail("/probe-data/v1/busy", qivhost::ScriptedFailure{503, "busy right now", 0, 0});
+    host.Components().script.Stream("/probe-data/v1/broken", qivhost::StreamScript{{"[1,", "2]"}, 5, 0u});
+    host.Components().script.Stream("/probe-data/v1/garbled", qivhost::StreamScript{{"[1,"}, 3, std::nullopt});
+    struct Case {
+        const char* uri;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"/probe-data/v1/none", "Error response for GET /probe-data/v1/none: No resource at /probe-data/v1/none"},
+        {"/probe-data/v1/busy", "Error response for GET /probe-data/v1/busy: busy right now"},
+        {"/probe-data/v1/broken", "Error reading streamed response for GET /probe-data/v1/broken: Stream read error"},
+    };
+    for (const Case& c : cases) {
+        const RestAnswer answer = Get(std::string("/qiv-probe/v1/resource?uri=") + c.uri);
+        ASSERT_TRUE(answer.errorText.has_value()) << c.uri;
+        EXPECT_EQ(*answer.errorText, c.error);
+        EXPECT_EQ(answer.status, 500) << c.uri;
+    }
+    const RestAnswer garbled = Get("/qiv-probe/v1/resource?uri=/probe-data/v1/garbled");
+    ASSERT_TRUE(garbled.errorText.has_value());
+    EXPECT_EQ(garbled.errorText->rfind("Error reading streamed response for GET /probe-data/v1/garbled: ", 0), 0u);
+    EXPECT_EQ(host.Responses().Counts().streamCloses, 2u) << "a failed stream is closed too";
+    EXPECT_EQ(host.Responses().Outstanding(), 0u);
+}
+
+TEST_F(ProbeRequests, AStreamedBodyYieldsAfterEveryShortChunk) {
+    Start();
+    host.Components().script.Stream("/probe-data/v1/stream",
+                                    qivhost::StreamScript{{R"({"n":)", R"(1,"s":)", R"("x"})"}, 14, std::nullopt});
+    const std::size_t mark = Mark();
+    const RestAnswer answer = Get("/qiv-probe/v1/resource?uri=/probe-data/v1/stream");
+    EXPECT_EQ(answer.bodyJson, R"({"n":1,"s":"x"})");
+    const std::vector<std::string> lines = Lines(host, mark);
+    const std::vector<std::string> expected = {
+        "-> HandleCall GetQivProbeV1Resource: GET \"/qiv-probe/v1/resource?uri=/probe-data/v1/stream\"",
+        "PerformRequest GET \"/probe-data/v1/stream\" -> 200 streamed (3 chunks)",
+        "BeginWait \"Wait: yield\"",
+        "RunPending ",
+        "EndWait 1 turns",
+        "BeginWait \"Wait: yield\"",
+        "RunPending ",
+        "EndWait 1 turns",
+        "<- HandleCall status 0, body {\"n\":1,\"s\":\"x\"}",
+    };
+    EXPECT_EQ(lines, expected);
+
+    // A first chunk that fills the buffer and ends the stream needs no turn.
+    const std::string full = "\"" + std::string(4094, 'f') + "\"";
+    host.Components().script.Stream("/probe-data/v1/full", qivhost::StreamScript{{full}, 4096, std::nullopt});
+    const std::uint64_t yields = host.Waits().Begun();
+    EXPECT_EQ(Get("/qiv-probe/v1/resource?uri=/probe-data/v1/full").bodyJson, full);
+    EXPECT_EQ(host.Waits().Begun(), yields);
+}
+
+// ---- Waiting ---------------------------------------------------------------------------
+
+using ProbeWaiting = Probe;
+
+TEST_F(ProbeWaiting, AwaitGivesTheHostTurnsAndOtherEventsRunNestedInside) {
+    Start();
+    ServerReply reply = ServerReply::Answer(R"({"name":"found","count":9,"tags":["t"]})");
+    reply.delayTurns = 3;
+    host.Components().server.Script("probe.server", "lookup", reply);
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"nested","count":1,"tags":[]})"));
+    const std::size_t mark = Mark();
+
+    const RestAnswer answer = Post("/qiv-probe/v1/lookup", kItemJson);
+    EXPECT_FALSE(answer.errorText.has_value()) << answer.errorText.value_or("");
+    EXPECT_EQ(answer.bodyJson, R"({"count":9,"name":"found","tags":["t"]})");
+
+    const std::vector<std::string> lines = Lines(host, mark);
+    const std::size_t call = Find(lines, "-> HandleCall PostQivProbeV1Lookup");
+    const std::size_t request = Find(lines, "PerformRequest POST \"/qiv-login/v1/service-proxy-uuid-requests\"", call);
+    const std::size_t begin = Find(lines, "BeginWait \"Wait: future<vclient::MaybeType<vclient::Failure,", request);
+    const std::size_t firstTurn = Find(lines, "RunPending", begin);
+    const std::size_t nested = Find(lines, "-> Event \"OnJsonApiEvent_probe-source_v1_item\"", firstTurn);
+    const std::size_t mirror = Find(lines, "DispatchEvent \"OnJsonApiEvent_qiv-probe_v1_mirror\"", nested);
+    const std::size_t reply1 = Find(lines, "-> Event \"OnServiceProxyUuidEvent\"", mirror);
+    const std::size_t end = Find(lines, "EndWait", reply1);
+    const std::size_t answered = Find(lines, "<- HandleCall", end);
+    for (std::size_t index : {call, request, begin, firstTurn, nested, mirror, reply1, end, answered}) {
+        ASSERT_NE(index, std::string::npos) << ::testing::PrintToString(lines);
+    }
+    EXPECT_NE(lines[begin].find("ProbeItem>"), std::string::npos) << lines[begin];
+    EXPECT_EQ(CountPrefix(lines, "BeginWait"), 1u);
+    EXPECT_EQ(CountPrefix(lines, "EndWait"), 1u);
+    EXPECT_EQ(CountPrefix(lines, "RunPending"), 3u) << "the reply was due three turns later";
+    EXPECT_EQ(host.Waits().Depth(), 0u);
+    EXPECT_EQ(Seen(), R"(["exact Create /probe-source/v1/item nested/1"])");
+}
+
+TEST_F(ProbeWaiting, AWaitInsideAnEventDeliveredDuringAnotherWaitNests) {
+    Start();
+    ServerReply outer = ServerReply::Answer(R"({"name":"outer"})");
+    outer.delayTurns = 4;
+    ServerReply inner = ServerReply::Answer(R"({"name":"inner"})");
+    inner.delayTurns = 2;
+    host.Components().server.ScriptOnce("probe.server", "lookup", outer);
+    host.Components().server.ScriptOnce("probe.server", "lookup", inner);
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"ask","count":1,"tags":[]})"));
+    const std::size_t mark = Mark();
+
+    const RestAnswer answer = Post("/qiv-probe/v1/lookup", kItemJson);
+    EXPECT_EQ(answer.bodyJson, R"({"count":0,"name":"outer","tags":[]})");
+    EXPECT_EQ(host.Waits().MaxDepth(), 2u);
+    EXPECT_EQ(host.Waits().Begun(), 2u);
+    EXPECT_EQ(host.Waits().Ended(), 2u);
+    EXPECT_EQ(host.Waits().UnmatchedEnds(), 0u);
+    // The inner wait closes first, with the inner reply; the outer reply was due only later.
+    const std::vector<std::string> lines = Lines(host, mark);
+    const std::size_t outerBegin = Find(lines, "BeginWait");
+    const std::size_t innerBegin = Find(lines, "BeginWait", outerBegin + 1);
+    const std::size_t innerEnd = Find(lines, "EndWait", innerBegin);
+    const std::size_t outerEnd = Find(lines, "EndWait", innerEnd + 1);
+    ASSERT_NE(outerEnd, std::string::npos) << ::testing::PrintToString(lines);
+    EXPECT_NE(Find(lines, "-> Event \"OnJsonApiEvent_probe-source_v1_item\"", outerBegin), std::string::npos);
+    EXPECT_EQ(Seen(), R"(["exact Create /probe-source/v1/item ask/1","asked inner"])");
+}
+
+// ---- Subscriptions and publications ----------------------------------------------------
+
+using ProbeSubscriptions = Probe;
+
+TEST_F(ProbeSubscriptions, ExactAndPatternHandlersSeeTheirResources) {
+    Start();
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"one","count":1,"tags":[]})"));
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"one","count":2,"tags":[]})"));
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/items/a", R"({"name":"a","count":3,"tags":[]})"));
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/items/a/b", R"({"name":"deep","count":4,"tags":[]})"));
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"("not an item")"));
+    ASSERT_TRUE(host.DeleteResource("/probe-source/v1/item"));
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(),
+              R"(["exact Create /probe-source/v1/item one/1","exact Update /probe-source/v1/item one/2",)"
+              R"("pattern Create /probe-source/v1/items/a a/3","exact Delete /probe-source/v1/item /0"])");
+    // Each handled change was mirrored: under the URI's event name, then "OnJsonApiEvent".
+    const std::vector<qivhost::DispatchedEvent>& dispatched = host.Dispatched();
+    ASSERT_EQ(dispatched.size(), 6u);
+    const char* const types[] = {"Create", "Create", "Delete"};
+    for (std::size_t i = 0; i < dispatched.size(); i += 2) {
+        EXPECT_EQ(dispatched[i].name, "OnJsonApiEvent_qiv-probe_v1_mirror");
+        EXPECT_EQ(dispatched[i + 1].name, "OnJsonApiEvent");
+        EXPECT_EQ(dispatched[i].payloadJson, dispatched[i + 1].payloadJson);
+        EXPECT_NE(dispatched[i].payloadJson.find(std::string("\"eventType\":\"") + types[i / 2] + "\""),
+                  std::string::npos)
+            << dispatched[i].payloadJson;
+    }
+}
+
+TEST_F(ProbeSubscriptions, AnExactObserverReadsItsResourceAtOnceAndAPatternDoesNot) {
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"early","count":5,"tags":["x"]})"));
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/items/a", R"({"name":"a","count":1,"tags":[]})"));
+    host.RunUntilIdle();  // the announcements found no subscriber
+    Start();
+    EXPECT_EQ(host.History().Find("PerformRequest", "GET \"/probe-source/v1/item\"").size(), 1u);
+    EXPECT_TRUE(host.History().Find("PerformRequest", "/probe-source/v1/items").empty());
+    EXPECT_EQ(Seen(), R"(["exact Create /probe-source/v1/item early/5"])");
+}
+
+TEST_F(ProbeSubscriptions, AUriWithoutLeadingSlashReachesTheExactHandler) {
+    Start();
+    ASSERT_TRUE(host.PublishJson("OnJsonApiEvent_probe-source_v1_item",
+                                 R"({"uri":"probe-source/v1/item","eventType":"Update",)"
+                                 R"("data":{"name":"bare","count":8,"tags":[]}})"));
+    ASSERT_TRUE(host.PublishJson("OnJsonApiEvent_probe-source_v1_items",
+                                 R"({"uri":"probe-source/v1/items/z","eventType":"Create",)"
+                                 R"("data":{"name":"z","count":1,"tags":[]}})"));
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(), R"(["exact Update /probe-source/v1/item bare/8","pattern Create /probe-source/v1/items/z z/1"])");
+}
+
+TEST_F(ProbeSubscriptions, SubscriptionsAreCountedPerEventName) {
+    Start();
+    const std::string name = "\"OnJsonApiEvent_probe-source_v1_item\"";
+    EXPECT_EQ(host.History().Find("SubscribeEvent", name).size(), 1u);
+    // A longer URI below the observed one shares its event name.
+    (void)Post("/qiv-probe/v1/subscribe?uri=/probe-source/v1/item/extra/deeper");
+    EXPECT_EQ(host.History().Find("SubscribeEvent", name).size(), 1u);
+    (void)Post("/qiv-probe/v1/unsubscribe?uri=/probe-source/v1/item");
+    EXPECT_TRUE(host.History().Find("UnsubscribeEvent", name).empty());
+    (void)Post("/qiv-probe/v1/unsubscribe?uri=/probe-source/v1/item/extra/deeper");
+    EXPECT_EQ(host.History().Find("UnsubscribeEvent", name + ", handle 81").size(), 1u);
+    (void)Post("/qiv-probe/v1/unsubscribe?uri=/probe-source/v1/item");  // below zero: nothing
+    EXPECT_EQ(host.History().Find("UnsubscribeEvent", name).size(), 1u);
+
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"unheard","count":1,"tags":[]})"));
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(), "[]");
+
+    // Subscribing again finds the exact handler still registered.
+    (void)Post("/qiv-probe/v1/subscribe?uri=/probe-source/v1/item");
+    EXPECT_EQ(host.History().Find("SubscribeEvent", name).size(), 2u);
+    ASSERT_TRUE(host.SetResource("/probe-source/v1/item", R"({"name":"heard","count":2,"tags":[]})"));
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(), R"(["exact Update /probe-source/v1/item heard/2"])");
+}
+
+TEST_F(ProbeSubscriptions, PublicationsAreDispatchedUnderTheUriNameThenOnJsonApiEvent) {
+    Start();
+    const std::size_t mark = Mark();
+    (void)Post("/qiv-probe/v1/items", kItemJson);
+    (void)host.Call("DELETE", "/qiv-probe/v1/items/pen");
+    const std::vector<std::string> lines = Lines(host, mark);
+    const std::string created =
+        R"({"data":{"count":3,"name":"pen","tags":["a","b"]},"eventType":"Create","uri":"/qiv-probe/v1/items/pen"})";
+    const std::string deleted = R"({"data":null,"eventType":"Delete","uri":"/qiv-probe/v1/items/pen"})";
+    std::vector<std::string> dispatches;
+    for (const std::string& line : lines) {
+        if (line.rfind("DispatchEvent", 0) == 0) dispatches.push_back(line);
+    }
+    const std::vector<std::string> expected = {
+        "DispatchEvent \"OnJsonApiEvent_qiv-probe_v1_items\" " + created,
+        "DispatchEvent \"OnJsonApiEvent\" " + created,
+        "DispatchEvent \"OnJsonApiEvent_qiv-probe_v1_items\" " + deleted,
+        "DispatchEvent \"OnJsonApiEvent\" " + deleted,
+    };
+    EXPECT_EQ(dispatches, expected);
+}
+
+TEST_F(ProbeSubscriptions, ShutdownWithdrawsEveryEventNameOnce) {
+    Start();
+    (void)Post("/qiv-probe/v1/subscribe?uri=/probe-other/v1/thing");
+    host.Shutdown();
+    const std::vector<std::string> names = {
+        "OnServiceProxyUuidEvent",          "OnServiceProxyMethodEvent",  "OnServiceProxyAsyncEvent",
+        "OnJsonApiEvent_probe-source_v1_item", "OnJsonApiEvent_probe-source_v1_items",
+        "OnVyreEvent_probe_messages_Note",  "OnJsonApiEvent_probe-other_v1_thing",
+    };
+    for (const std::string& name : names) {
+        EXPECT_EQ(host.History().Find("SubscribeEvent", "\"" + name + "\", handle 81").size(), 1u) << name;
+        EXPECT_EQ(host.History().Find("UnsubscribeEvent", "\"" + name + "\", handle 81").size(), 1u) << name;
+    }
+    EXPECT_EQ(host.History().Count("UnsubscribeEvent"), names.size());
+    EXPECT_TRUE(host.History().Find("== Shutdown").empty()) << "nothing left subscribed";
+}
+
+// ---- Service proxy ---------------------------------------------------------------------
+
+using ProbeServiceProxy = Probe;
+
+TEST_F(ProbeServiceProxy, AnEarlyReplyIsMatchedWhenItsRequestIsStored) {
+    Start();
+    host.Components().server.Script("probe.server", "early", ServerReply::Silence(std::numeric_limits<double>::infinity()));
+    qivhost::ServiceProxyRequest early;
+    early.methodBased = true;
+    early.service = "probe.server";
+    early.method = "early";
+    qivhost::ServiceProxy::PublishReply(host, early, ServerReply::Answer(R"({"ok":true})"));
+    host.RunUntilIdle();
+    const std::size_t mark = Mark();
+
+    const RestAnswer answer = Post("/qiv-probe/v1/method-call?method=early&wait");
+    EXPECT_FALSE(answer.errorText.has_value()) << answer.errorText.value_or("");
+    EXPECT_EQ(answer.bodyJson, R"("{\"ok\":true}")");
+    const std::vector<std::string> lines = Lines(host, mark);
+    EXPECT_EQ(CountPrefix(lines, "BeginWait"), 0u) << "the future was ready at the first poll";
+    EXPECT_EQ(CountPrefix(lines, "RunPending"), 0u);
+    EXPECT_EQ(host.History().Find("WriteLog", "qiv-probe: Fulfilled service proxy request: probe.server.early").size(),
+              1u);
+    const auto& requests = host.Components().serviceProxy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].methodBased);
+    EXPECT_EQ(requests[0].methodOption, "probe-option");
+    EXPECT_EQ(requests[0].payload, R"({"level":1,"text":"early"})");
+    EXPECT_EQ(requests[0].clientHandle, host.ClientHandle());
+}
+
+TEST_F(ProbeServiceProxy, ASecondMethodRequestInFlightIsRefused) {
+    Start();
+    host.Components().server.Script("probe.server", "ping", ServerReply::Silence(std::numeric_limits<double>::infinity()));
+    const RestAnswer first = Post("/qiv-probe/v1/method-call?method=ping");
+    EXPECT_EQ(first.bodyJson, R"("started")");
+    const RestAnswer second = Post("/qiv-probe/v1/method-call?method=ping");
+    ASSERT_TRUE(second.errorText.has_value());
+    EXPECT_EQ(*second.errorText, "Request already in flight");
+    EXPECT_EQ(second.status, 500);
+    const auto errors = host.History().Find("WriteLog", "level 2: ");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].detail,
+              "level " + std::to_string(kError) +
+                  ": qiv-probe: Could not invoke service proxy as request is already in flight");
+    EXPECT_EQ(host.Components().serviceProxy.Requests().size(), 1u) << "the refused request was never sent";
+
+    // Another method, and uuid-based requests, are never refused for this reason.
+    EXPECT_EQ(Post("/qiv-probe/v1/method-call?method=pong").bodyJson, R"("started")");
+    host.Components().server.Script("probe.server", "lookup", ServerReply::Answer(kItemJson));
+    EXPECT_EQ(Post("/qiv-probe/v1/lookup", kItemJson).bodyJson, kItemJson);
+    EXPECT_EQ(Post("/qiv-probe/v1/lookup", kItemJson).bodyJson, kItemJson);
+}
+
+TEST_F(ProbeServiceProxy, FailedRepliesAnswerTheirText) {
+    Start();
+    auto& server = host.Components().server;
+    server.ScriptOnce("probe.server", "lookup", ServerReply::Failure("lookup refused", "200"));
+    server.ScriptOnce("probe.server", "lookup", ServerReply::Answer(R"("just text")"));
+    server.ScriptOnce("probe.server", "lookup", ServerReply::Silence(2));
+    const RestAnswer refused = Post("/qiv-probe/v1/lookup", kItemJson);
+    ASSERT_TRUE(refused.errorText.has_value());
+    EXPECT_EQ(*refused.errorText, "lookup refused") << "whatever the status says";
+    EXPECT_EQ(refused.status, 500);
+
+    const RestAnswer garbled = Post("/qiv-probe/v1/lookup", kItemJson);
+    ASSERT_TRUE(garbled.errorText.has_value());
+    EXPECT_EQ(garbled.errorText->rfind(R"(Failed to deserialize response payload ""just text"" to a )", 0), 0u)
+        << *garbled.errorText;
+    EXPECT_NE(garbled.errorText->find("ProbeItem"), std::string::npos);
+
+    const RestAnswer timedOut = Post("/qiv-probe/v1/lookup", kItemJson);
+    ASSERT_TRUE(timedOut.errorText.has_value());
+    EXPECT_EQ(*timedOut.errorText, qivhost::kServiceProxyTimeoutError);
+    EXPECT_GE(host.Now(), 2.0) << "the wait let the host clock reach the timeout";
+}
+
+// ---- Vyre --------------------------------------------------------------------------------
+
+using ProbeVyre = Probe;
+
+TEST_F(ProbeVyre, AMessageIsHandledOnALaterHostTurn) {
+    Start();
+    ASSERT_TRUE(host.PushVyreMessage("probe.messages.Note", R"({"text":"hello","level":2})"));
+    const std::size_t mark = Mark();
+    host.Pump();  // the delivery: the handler is only scheduled
+    std::vector<std::string> lines = Lines(host, mark);
+    const std::size_t delivered = Find(lines, "-> Event \"OnVyreEvent_probe_messages_Note\"");
+    ASSERT_NE(delivered, std::string::npos) << ::testing::PrintToString(lines);
+    ASSERT_NE(Find(lines, "ScheduleTimer \"Event: OnVyreEvent (probe.messages.Note)\", delay 0 s", delivered),
+              std::string::npos);
+    EXPECT_EQ(Find(lines, "-> Timer"), std::string::npos);
+    EXPECT_TRUE(host.Dispatched().empty());
+
+    host.Pump();  // the next turn runs it
+    lines = Lines(host, mark);
+    const std::size_t fired = Find(lines, "-> Timer \"Event: OnVyreEvent (probe.messages.Note)\"");
+    ASSERT_NE(fired, std::string::npos);
+    EXPECT_NE(Find(lines, "DispatchEvent \"OnJsonApiEvent_qiv-probe_v1_vyre-note\"", fired), std::string::npos);
+    EXPECT_EQ(Seen(), R"(["vyre hello/2"])");
+
+    // A body that does not convert never reaches the handler.
+    ASSERT_TRUE(host.PushVyreMessage("probe.messages.Note", R"({"text":{"not":"text"}})"));
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(), R"(["vyre hello/2"])");
+}
+
+TEST_F(ProbeVyre, AnInvocationCarriesTheClassNames) {
+    Start();
+    const RestAnswer sent = Post("/qiv-probe/v1/vyre", R"({"subject":"s","note":{"text":"n","level":1},)"
+                                                       R"("notes":[{"text":"m","level":2}]})");
+    EXPECT_FALSE(sent.errorText.has_value()) << sent.errorText.value_or("");
+    const auto& invocations = host.Components().vyre.Invocations();
+    ASSERT_EQ(invocations.size(), 1u);
+    EXPECT_EQ(invocations[0].destination, "probeDestination");
+    EXPECT_EQ(invocations[0].method, "deliverLetter");
+    EXPECT_EQ(invocations[0].clientHandle, host.ClientHandle());
+    EXPECT_EQ(invocations[0].argumentsJson,
+              R"([{"__class":"probe.messages.Letter","note":{"__class":"probe.messages.Note","level":1,"text":"n"},)"
+              R"("notes":[{"__class":"probe.messages.Note","level":2,"text":"m"}],"subject":"s"}])");
+
+    host.Components().vyre.SetInvokeFailure(502, "connection lost");
+    const RestAnswer failed = Post("/qiv-probe/v1/vyre", R"({"subject":"s","note":{},"notes":[]})");
+    ASSERT_TRUE(failed.errorText.has_value());
+    EXPECT_EQ(*failed.errorText, "Error response for POST /qiv-login/v1/session/invoke: connection lost");
+    EXPECT_EQ(failed.status, 502);
+}
+
+// ---- Telemetry and the log ----------------------------------------------------------------
+
+using ProbeHostLog = Probe;
+
+TEST_F(ProbeHostLog, TelemetryIsPostedUnderTheEventName) {
+    Start();
+    const RestAnswer sent = Post("/qiv-probe/v1/telemetry/game-end", R"({"k":1,"v":["x"]})");
+    EXPECT_FALSE(sent.errorText.has_value()) << sent.errorText.value_or("");
+    const auto& events = host.Components().telemetry.Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].name, "game-end");
+    EXPECT_EQ(events[0].dataJson, R"({"k":1,"v":["x"]})");
+    EXPECT_EQ(host.History().Find("PerformRequest", "POST \"/telemetry/v1/events/game-end\"").size(), 1u);
+}
+
+TEST_F(ProbeHostLog, WriteLogReceivesTheBareMessagesOnceAttached) {
+    std::vector<std::string> logged;
+    host.onLog = [&logged](std::int32_t level, const std::string& message) {
+        logged.push_back(std::to_string(level) + " " + message);
+    };
+    EXPECT_TRUE(host.Calls().empty()) << "no host call before Initialize";
+    Start();
+    host.Components().server.Script("probe.server", "lookup", ServerReply::Answer(kItemJson));
+    (void)Post("/qiv-probe/v1/lookup", kItemJson);
+    const std::string uuid = "00000000-0000-4000-8000-000000000001";
+    const std::string always = std::to_string(kAlways) + " ";
+    const std::vector<std::string> expected = {
+        always + "qiv-probe: Preparing service proxy request: probe.server.lookup",
+        always + "qiv-probe: Started service proxy request: probe.server.lookup (" + uuid + ")",
+        always + "qiv-probe: Fulfilled service proxy request: " + uuid,
+    };
+    EXPECT_EQ(logged, expected);
+    EXPECT_EQ(host.History().Count("WriteLog"), expected.size());
+}
+
+// ---- Timers ------------------------------------------------------------------------------
+
+using ProbeTimers = Probe;
+
+TEST_F(ProbeTimers, TimersFireOnceAtTheirDeadlineWithConsecutiveIds) {
+    Start();
+    EXPECT_EQ(Post("/qiv-probe/v1/timer?delay=5").bodyJson, "1");
+    EXPECT_EQ(Post("/qiv-probe/v1/timer?delay=-3").bodyJson, "2");
+    const auto& timers = host.ScheduledTimers();
+    ASSERT_EQ(timers.size(), 2u);
+    EXPECT_EQ(timers[0].name, "Probe: timer");
+    EXPECT_GT(timers[0].delaySeconds, 4.5);
+    EXPECT_LE(timers[0].delaySeconds, 5.0);
+    EXPECT_EQ(timers[1].delaySeconds, 0.0) << "a deadline in the past is due at once";
+
+    host.RunUntilIdle();
+    EXPECT_EQ(Seen(), R"(["timer 2"])");
+    host.AdvanceClock(5);
+    EXPECT_EQ(Seen(), R"(["timer 2","timer 1"])");
+    EXPECT_EQ(host.DispatchedNamed("OnJsonApiEvent_qiv-probe_v1_timer-fired").size(), 2u);
+    host.AdvanceClock(100);
+    EXPECT_EQ(host.History().Count("-> Timer"), 2u);
+}
+
+TEST_F(ProbeTimers, ATimerFiredAfterShutdownRunsNothing) {
+    Start();
+    EXPECT_EQ(Post("/qiv-probe/v1/timer?delay=1").bodyJson, "1");
+    EXPECT_EQ(Post("/qiv-probe/v1/timer?delay=100").bodyJson, "2");
+    ASSERT_TRUE(host.PushVyreMessage("probe.messages.Note", R"({"text":"late","level":1})"));
+    host.AdvanceClock(1);  // timer 1 fires; the Vyre handler is scheduled, then run
+    EXPECT_EQ(Seen(), R"(["timer 1","vyre late/1"])");
+    ASSERT_TRUE(host.PushVyreMessage("probe.messages.Note", R"({"text":"never","level":1})"));
+    host.Pump();  // delivered, its handler scheduled but not run
+    const auto& timers = host.ScheduledTimers();
+    ASSERT_EQ(timers.size(), 4u);
+
+    // A timer that already fired finds nothing when fired again.
+    std::size_t mark = Mark();
+    timers[0].callback(timers[0].context);
+    EXPECT_EQ(Mark(), mark);
+
+    host.Shutdown();
+    mark = Mark();
+    // The host could not cancel these; the plug-in object is gone. Under the sanitizers a
+    // timer that reached the destroyed object is a use after free.
+    for (std::size_t i : {std::size_t{1}, std::size_t{3}}) {
+        ASSERT_NE(timers[i].callback, nullptr);
+        timers[i].callback(timers[i].context);
+    }
+    EXPECT_EQ(Mark(), mark) << "no host call from a dead plug-in";
+}
+
+}  // namespace
