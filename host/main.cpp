@@ -3,6 +3,7 @@
 //   qiv-host [run] [OPTIONS]                      start, report, stop
 //   qiv-host routes [OPTIONS]                     list the plug-in's REST routes
 //   qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [OPTIONS]
+//   qiv-host scenario FILE [OPTIONS]              play a scenario file (examples/README.md)
 // OPTIONS: --plugin PATH, --host-version MAJOR.MINOR.PATCH, --transcript (print every
 // call between host and plug-in at the end).
 // Each command is a function over one Session (load, initialize, settle, shut down), so
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "dev_host.h"
+#include "scenario_parser.h"
+#include "scenario_player.h"
 
 #ifndef QIV_DEFAULT_PLUGIN_PATH
 #define QIV_DEFAULT_PLUGIN_PATH "qpx-be-qiv-honor-v2.so"
@@ -24,7 +27,8 @@ namespace {
 const char kUsage[] =
     "usage: qiv-host [run] [--plugin PATH] [--host-version MAJOR.MINOR.PATCH] [--transcript]\n"
     "       qiv-host routes [options]\n"
-    "       qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [options]\n";
+    "       qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [options]\n"
+    "       qiv-host scenario FILE [options]\n";
 
 struct Options {
     std::string plugin = QIV_DEFAULT_PLUGIN_PATH;
@@ -204,12 +208,32 @@ int CallCommand(const Options& options) {
     return answer.errorText ? 1 : 0;
 }
 
+// Plays a scenario file; a file that cannot be used ends with exit code 2 before
+// anything is loaded.
+int ScenarioCommand(const Options& options) {
+    if (options.arguments.size() != 1) return Usage("scenario needs exactly one FILE");
+    const qivhost::ScenarioParse parse = qivhost::LoadScenarioFile(options.arguments[0]);
+    if (!parse.ok) {
+        std::fprintf(stderr, "qiv-host: %s\n", parse.error.c_str());
+        return 2;
+    }
+    qivhost::DevHost host;
+    qivhost::ScenarioPlayer player(host, stdout);
+    const qivhost::ScenarioOutcome outcome = player.Play(parse.scenario, options.plugin, options.version);
+    if (options.transcript) {
+        std::printf("transcript (%zu):\n", host.History().Calls().size());
+        host.History().Print(stdout);
+    }
+    return outcome.ExitCode();
+}
+
 struct CommandEntry {
     const char* name;
     int (*run)(const Options&);
 };
 
-constexpr CommandEntry kCommands[] = {{"run", &RunCommand}, {"routes", &RoutesCommand}, {"call", &CallCommand}};
+constexpr CommandEntry kCommands[] = {{"run", &RunCommand}, {"routes", &RoutesCommand}, {"call", &CallCommand},
+                                     {"scenario", &ScenarioCommand}};
 
 const CommandEntry* FindCommand(const std::string& name) {
     for (const CommandEntry& entry : kCommands) {
