@@ -1,4 +1,5 @@
 #include "runtime/app_module.h"
+#include "runtime/host_boundary.h"
 
 #include <vector>
 
@@ -126,7 +127,7 @@ void QIV_CALL AppModule::TimerFired(void* context) {
     }
     // The entry stays in the table while it runs (nodes of the map do not move); a
     // nested turn may add timers meanwhile.
-    if (*function) (*function)();
+    if (*function) ContainAtBoundary("TimerFired", *function);
     std::lock_guard<std::mutex> hold(module.timerLock_);
     module.timers_.erase(target.id);
 }

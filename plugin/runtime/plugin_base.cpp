@@ -4,6 +4,7 @@
 #include "log/log.h"
 #include "router/api_name.h"
 #include "runtime/counting_allocator.h"
+#include "runtime/host_boundary.h"
 #include "runtime/runtime_records.h"
 #include "util/format_positional.h"
 
@@ -92,14 +93,16 @@ bool PluginBase::Initialize(const HostContext* host) {
 
 std::uint8_t QIV_CALL PluginBase::InitializeCallback(void* pluginContext, const HostContext* host) {
     if (pluginContext == nullptr || host == nullptr || host->core == nullptr) return 0;
-    return static_cast<PluginBase*>(pluginContext)->Initialize(host) ? 1 : 0;
+    bool started = false;
+    ContainAtBoundary("Initialize", [&] { started = static_cast<PluginBase*>(pluginContext)->Initialize(host); });
+    return started ? 1 : 0;
 }
 
 void QIV_CALL PluginBase::ShutdownCallback(void* pluginContext) {
     if (pluginContext == nullptr) return;
     auto* plugin = static_cast<PluginBase*>(pluginContext);
     plugin->stopping_ = 1;
-    plugin->UnsubscribeAll();
+    ContainAtBoundary("Shutdown", [&] { plugin->UnsubscribeAll(); });
     delete plugin;
 }
 

@@ -1,6 +1,7 @@
 // Resource events: subscriptions by event name, delivery to exact and pattern handlers,
 // and publishing.
 #include "runtime/app_module.h"
+#include "runtime/host_boundary.h"
 
 namespace vclient {
 
@@ -63,7 +64,7 @@ void QIV_CALL AppModule::ResourceEventCallback(const HostEvent* event) {
     }
     // The handler may replace itself (a nested subscription); run a copy.
     const EventHandler run = handler->second;
-    run(payload);
+    ContainAtBoundary(delivered.name, [&] { run(payload); });
 }
 
 void AppModule::DispatchResource(const PluginResourceEvent& event) {

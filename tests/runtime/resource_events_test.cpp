@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,30 @@ TEST(SendEvent, PublicationsReachTheUriNameAndThenTheGivenName) {
     module.dispatched.clear();
     module.PublishResource("/x", Unregistered{});
     EXPECT_TRUE(module.dispatched.empty()) << "a value that does not convert is not published";
+}
+
+}  // namespace
+}  // namespace vclient
+
+namespace vclient {
+namespace {
+
+TEST(HostBoundary, AnExceptionInAHandlerOrTimerNeverReachesTheHost) {
+    testing::FakeModule module;
+    RegisterSession(module.registry);
+    module.ObserveResource<Session>("/s/v1/x", [](const vclient::ResourceEvent<Session>&) {
+        throw std::runtime_error("handler failed");
+    });
+    module.ScheduleCallback("t", [] { throw std::runtime_error("timer failed"); }, 0);
+    BindingProperty data;
+    data.Field("phase").SetSigned(1);
+    ::testing::internal::CaptureStderr();
+    module.Deliver("OnJsonApiEvent_s_v1_x", EventPayload("/s/v1/x", PluginResourceEventType::Update, data));
+    module.FireTimers();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("OnJsonApiEvent_s_v1_x: handler failed"), std::string::npos) << log;
+    EXPECT_NE(log.find("TimerFired: timer failed"), std::string::npos) << log;
+    EXPECT_EQ(module.PendingTimerCount(), 0u) << "a timer that threw is still removed";
 }
 
 }  // namespace
