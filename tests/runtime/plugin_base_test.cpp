@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -177,6 +179,50 @@ TEST(PluginBaseDeathTest, AnIncompatibleHostIsFatalWithItsReport) {
             },
             "Expression: ALE-EECF0606");
     }
+}
+
+}  // namespace
+}  // namespace vclient
+
+namespace vclient {
+namespace {
+
+// What a host finds in the route table of a plug-in that declares nothing of its own.
+TEST(DeclareApi, AnEmptyPluginStillHandsTheBuiltInsAndTheRuntimesRecordsAndEvents) {
+    auto* plugin = new PluginBase();
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    plugin->Register(&record, "qiv-honor-v2");
+    EXPECT_EQ(plugin->RoutePrefix(), "QivHonorV2");
+    const RouteTableDescriptor* table = record.routeTable;
+    ASSERT_TRUE(table != nullptr);
+    const RouteTableDescriptor descriptor = *table;
+    EXPECT_TRUE(descriptor.functionCount == 0);
+
+    std::vector<std::string> types;
+    for (const ApiTypeDescription* type = descriptor.types; type != nullptr; type = type->next) {
+        const char* name = type->name;
+        types.push_back(name);
+    }
+    ASSERT_EQ(types.size(), descriptor.typeCount);
+    const std::vector<std::string> runtime = {"PluginManagerState",  "PluginManagerResource", "PluginResourceEventType",
+                                              "PluginResourceEvent", "PluginVyreEvent",       "PluginVyreResponse",
+                                              "PluginServiceProxyResponse"};
+    ASSERT_GE(types.size(), runtime.size());
+    EXPECT_EQ(std::vector<std::string>(types.end() - 7, types.end()), runtime) << "built-ins first, then the runtime's";
+    EXPECT_NE(std::find(types.begin(), types.end(), "BindingCallbackEvent"), types.end());
+
+    std::vector<std::string> events;
+    for (const ApiEventDescription* event = descriptor.events; event != nullptr; event = event->next) {
+        const char* name = event->name;
+        const char* nameSpace = event->nameSpace;
+        events.push_back(std::string(nameSpace) + ":" + name);
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{":OnCallback", "vclient:OnJsonApiEvent", "vclient:OnVyreEvent",
+                                                "vclient:OnServiceProxyUuidEvent", "vclient:OnServiceProxyMethodEvent",
+                                                "vclient:OnServiceProxyAsyncEvent"}));
+    const PluginCallbacks* callbacks = record.callbacks;
+    callbacks->Shutdown(record.pluginContext);
 }
 
 }  // namespace
