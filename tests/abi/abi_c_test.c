@@ -11,60 +11,13 @@
 
 /* ---- Layout as C sees it ------------------------------------------------------------ */
 
-#define QIV_C_SIZE(record) {#record, sizeof(record)}
-#define QIV_C_OFFSET(record, field) {#record "." #field, offsetof(record, field)}
+/* Every record's size and every field's offset, plus one member of the HostValue union. */
+#define QIV_WIRE_RECORD(record, wireSize) {#record, sizeof(record)},
+#define QIV_WIRE_FIELD(record, field, wireOffset, wireWidth) {#record "." #field, offsetof(record, field)},
 
 static const QivCLayoutFact kLayoutFacts[] = {
-    QIV_C_SIZE(HostValue),
-    QIV_C_OFFSET(HostValue, signedValue),
-    QIV_C_OFFSET(HostValue, string),
-    QIV_C_SIZE(HostStructureEntry),
-    QIV_C_OFFSET(HostStructureEntry, nameOwned),
-    QIV_C_SIZE(HostEvent),
-    QIV_C_OFFSET(HostEvent, reserved),
-    QIV_C_OFFSET(HostEvent, context),
-    QIV_C_SIZE(HostRequestParameter),
-    QIV_C_SIZE(HostRequestHeader),
-    QIV_C_SIZE(HostRequest),
-    QIV_C_OFFSET(HostRequest, dispatchContext),
-    QIV_C_OFFSET(HostRequest, clientHandle),
-    QIV_C_OFFSET(HostRequest, methodWord),
-    QIV_C_SIZE(HostResponse),
-    QIV_C_OFFSET(HostResponse, errorFlag),
-    QIV_C_OFFSET(HostResponse, status),
-    QIV_C_OFFSET(HostResponse, readChunk),
-    QIV_C_OFFSET(HostResponse, sizeHint),
-    QIV_C_OFFSET(HostResponse, release),
-    QIV_C_SIZE(HostContext),
-    QIV_C_SIZE(HostCore),
-    QIV_C_OFFSET(HostCore, WriteLog),
-    QIV_C_SIZE(PluginCallbacks),
-    QIV_C_SIZE(PluginMemoryStatistics),
-    QIV_C_SIZE(PluginLoadRecord),
-    QIV_C_OFFSET(PluginLoadRecord, routeTable),
-    QIV_C_SIZE(ApiFunctionDescription),
-    QIV_C_OFFSET(ApiFunctionDescription, threadSafe),
-    QIV_C_OFFSET(ApiFunctionDescription, asyncTypeName),
-    QIV_C_OFFSET(ApiFunctionDescription, tagCount),
-    QIV_C_SIZE(ApiArgumentDescription),
-    QIV_C_OFFSET(ApiArgumentDescription, optional),
-    QIV_C_SIZE(ApiTypeDescription),
-    QIV_C_OFFSET(ApiTypeDescription, memberCount),
-    QIV_C_SIZE(ApiFieldDescription),
-    QIV_C_OFFSET(ApiFieldDescription, optional),
-    QIV_C_SIZE(ApiEnumeratorDescription),
-    QIV_C_OFFSET(ApiEnumeratorDescription, value),
-    QIV_C_SIZE(ApiEventDescription),
-    QIV_C_OFFSET(ApiEventDescription, tagCount),
-    QIV_C_SIZE(RouteArgumentLocation),
-    QIV_C_SIZE(RouteTextList),
-    QIV_C_SIZE(RouteFunctionEntry),
-    QIV_C_OFFSET(RouteFunctionEntry, HandleCall),
-    QIV_C_OFFSET(RouteFunctionEntry, argumentLocations),
-    QIV_C_OFFSET(RouteFunctionEntry, flag),
-    QIV_C_OFFSET(RouteFunctionEntry, textLists),
-    QIV_C_OFFSET(RouteFunctionEntry, methodWord),
-    QIV_C_SIZE(RouteTableDescriptor),
+#include "abi/abi_wire_layout.def"
+    {"HostValue.signedValue", offsetof(HostValue, signedValue)},
 };
 
 const QivCLayoutFact* QivCLayoutFacts(size_t* count) {

@@ -14,16 +14,10 @@ namespace {
 
 using Kind = BindingPropertyType;
 
-TEST(BindingProperty, DefaultIsEmptyRootWithoutArena) {
+TEST(BindingProperty, DefaultIsEmptyRootAndScalarsNeedNoArena) {
     BindingProperty value;
     EXPECT_EQ(value.Kind(), Kind::Empty);
     EXPECT_TRUE(value.OwnsArena());
-    EXPECT_EQ(value.Arena(), nullptr);
-    EXPECT_EQ(value.Size(), 0u);
-}
-
-TEST(BindingProperty, ScalarsNeedNoArena) {
-    BindingProperty value;
     value.SetBool(true);
     value.SetSigned(-3);
     value.SetUnsigned(3);
@@ -137,24 +131,20 @@ TEST(BindingProperty, EqualTextsShareOneCountedEntry) {
     EXPECT_EQ(arena.StringUseCount("a"), 2u);
 }
 
-TEST(BindingProperty, SettingFromOwnTextOrBlobIsSafe) {
+// A value replaced by its own payload or by one of its own parts: the replacement is
+// taken before the old tree (and with it the arena's contents) goes.
+TEST(BindingProperty, ValueReplacedByItsOwnParts) {
     BindingProperty value;
     value.SetString(std::string(50, 'q'));
     value.SetString(value.GetString());
-    EXPECT_EQ(value.GetString(), std::string(50, 'q'));
     EXPECT_EQ(value.Arena()->StringUseCount(std::string(50, 'q')), 1u);
     value.SetBlob(BindingBlob{1, 2, 3});
     value.SetBlob(value.GetBlob());
     EXPECT_EQ(value.GetBlob(), BindingBlob({1, 2, 3}));
     value.SetString("name");
-    BindingProperty& field = value.Field(value.GetString());
-    field.SetBool(true);
+    value.Field(value.GetString()).SetBool(true);
     EXPECT_TRUE(value.Find("name").GetBool());
-}
 
-// A root container replaced by one of its own parts: the replacement is taken before
-// the old tree (and with it the arena's contents) goes.
-TEST(BindingProperty, RootReplacedByItsOwnParts) {
     BindingProperty root;
     root.Field("text").SetString(std::string(30, 't'));
     root.Field("blob").SetBlob(BindingBlob{4, 5});
@@ -170,19 +160,15 @@ TEST(BindingProperty, RootReplacedByItsOwnParts) {
     EXPECT_EQ(root.Arena()->StringCount(), 0u);
 
     root.Field("name").SetString("own name");
-    BindingProperty& field = root.Field("other").Field(root.Find("name").GetString());
-    field.SetBool(true);
+    root.Field("other").Field(root.Find("name").GetString()).SetBool(true);
     EXPECT_TRUE(root.Find("other").Find("own name").GetBool());
     root.Element(0).SetEnum({1, 2});
     EXPECT_EQ(root.Arena()->StringCount(), 0u);
     EXPECT_EQ(root.At(0).GetEnum(), (BindingEnumPair{1, 2}));
 }
 
-TEST(BindingProperty, BlobByCopyAndByMove) {
+TEST(BindingProperty, BlobByMoveKeepsTheBuffer) {
     BindingProperty value;
-    BindingBlob bytes{0, 1, 2};
-    value.SetBlob(bytes);
-    EXPECT_EQ(bytes.size(), 3u);
     BindingBlob big(1000, 7);
     const std::uint8_t* buffer = big.data();
     value.SetBlob(std::move(big));

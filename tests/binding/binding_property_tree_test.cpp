@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
-#include "binding/page_source.h"
 #include "binding/property_arena.h"
 
 namespace vclient {
@@ -87,13 +87,11 @@ TEST(BindingPropertyCopy, SelfAndSameTreeCopies) {
     // The field exists (Empty) before the copy is taken, so the copy holds it too.
     tree.Field("self") = tree;
     ExpectSampleTree(tree.Find("self"));
-    EXPECT_EQ(tree.Find("self").Size(), 9u);
-    EXPECT_EQ(tree.Find("self").Find("self").Kind(), Kind::Empty);
     EXPECT_TRUE(tree.Find("self").HasField("self"));
+    EXPECT_EQ(tree.Find("self").Find("self").Kind(), Kind::Empty);
     tree.Field("list").Element(2) = tree.Find("text");
     EXPECT_EQ(tree.Find("list").At(2).GetString(), "hello");
     tree = tree.Find("self");
-    ExpectSampleTree(tree);
     EXPECT_EQ(tree.Size(), 9u);
     tree.Field("self") = tree.Find("list");
     EXPECT_EQ(tree.Find("self").Size(), 4u);
@@ -146,11 +144,9 @@ TEST(BindingPropertyMove, WithinOneTree) {
     tree.Field("x") = std::move(tree.Field("x").Element(1));
     EXPECT_EQ(tree.Find("x").Find("inner").GetString(), "deep");
     // An ancestor into its own descendant: the source ends Empty, taking the target along.
-    BindingProperty& nested = tree.Field("x").Field("inner");
     tree.Field("x") = SampleTree();
     BindingProperty& target = tree.Field("x").Field("list").Element(0);
     target = std::move(tree.Field("x"));
-    static_cast<void>(nested);
     EXPECT_EQ(tree.Find("x").Kind(), Kind::Empty);
     EXPECT_EQ(tree.Arena()->StringUseCount("deep"), 0u);
 }
@@ -165,7 +161,7 @@ TEST(BindingPropertyDepth, VeryDeepTrees) {
     }
     node->SetString("leaf");
     {
-        BindingProperty copy = root;
+        const BindingProperty copy = root;
         const BindingProperty* walk = &copy;
         int depth = 0;
         while (walk->Kind() == Kind::Structure || walk->Kind() == Kind::Collection) {
@@ -185,25 +181,6 @@ TEST(BindingPropertyDepth, VeryDeepTrees) {
         node = &node->Element(0);
     }
     deep.reset();  // destruction walks iteratively as well
-}
-
-TEST(BindingPropertyDepth, WideAndDeepMixReturnsAllPages) {
-    const std::size_t pagesBefore = BindingPageSource::Instance().PagesOut();
-    {
-        BindingProperty root;
-        for (int r = 0; r < 300; ++r) {
-            BindingProperty& record = root.Field("records").Append();
-            for (int f = 0; f < 12; ++f) {
-                record.Field(std::string("field").append(std::to_string(f))).SetString(std::string("v").append(std::to_string(r % 7)));
-            }
-            record.Field("nested").Element(2).Field("x").SetEnum({r, 1});
-        }
-        EXPECT_GT(BindingPageSource::Instance().PagesOut(), pagesBefore);
-        BindingProperty copy = root;
-        EXPECT_EQ(copy.Arena()->StringUseCount("v0"), root.Arena()->StringUseCount("v0"));
-        EXPECT_EQ(root.Arena()->StringUseCount("field3"), 300u);
-    }
-    EXPECT_EQ(BindingPageSource::Instance().PagesOut(), pagesBefore);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <string_view>
 
-#include "binding/fnv1a.h"
-
 namespace vclient {
 namespace {
 
@@ -22,14 +20,6 @@ TEST(BindingPropertyType, PrintedNames) {
     for (const Case& c : cases) {
         EXPECT_EQ(KindName(static_cast<BindingPropertyType>(c.kind)), c.name) << "kind " << c.kind;
     }
-}
-
-TEST(Fnv1a, KnownValues) {
-    EXPECT_EQ(Fnv1a(""), 0x811c9dc5u);
-    EXPECT_EQ(Fnv1a("a"), 0xe40c292cu);
-    EXPECT_EQ(Fnv1a("foobar"), 0xbf9cf968u);
-    // Bytes above 0x7F hash as unsigned values.
-    EXPECT_EQ(Fnv1a("\xff"), (0x811c9dc5u ^ 0xffu) * 16777619u);
 }
 
 }  // namespace

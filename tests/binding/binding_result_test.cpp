@@ -8,14 +8,11 @@
 namespace vclient {
 namespace {
 
-TEST(BindingResult, DefaultIsSuccessHoldingEmpty) {
-    const BindingResult result;
-    EXPECT_TRUE(result.Succeeded());
-    EXPECT_TRUE(result.Value().IsEmpty());
-    EXPECT_EQ(result.ErrorMessage(), "");
-}
+TEST(BindingResult, DefaultIsSuccessAndFailSetsErrorFieldAndFlag) {
+    const BindingResult fresh;
+    EXPECT_TRUE(fresh.Succeeded());
+    EXPECT_TRUE(fresh.Value().IsEmpty());
 
-TEST(BindingResult, FailSetsErrorFieldAndFlag) {
     const char* const messages[] = {"A value for 'x' is required.", "", "h\xc3\xa9", "line\nbreak"};
     for (const char* message : messages) {
         BindingResult result;
@@ -57,11 +54,11 @@ TEST(BindingResult, ConstructionAndCopiesCarryValueAndFlag) {
     BindingResult failed;
     failed.Fail("bad");
     const BindingResult copied = failed;
-    EXPECT_FALSE(copied.Succeeded());
-    EXPECT_EQ(copied.ErrorMessage(), "bad");
     BindingResult moved = std::move(failed);
-    EXPECT_FALSE(moved.Succeeded());
-    EXPECT_EQ(moved.ErrorMessage(), "bad");
+    for (const BindingResult* r : {&copied, static_cast<const BindingResult*>(&moved)}) {
+        EXPECT_FALSE(r->Succeeded());
+        EXPECT_EQ(r->ErrorMessage(), "bad");
+    }
     moved.MarkSucceeded();
     EXPECT_TRUE(moved.Succeeded());
     EXPECT_EQ(moved.ErrorMessage(), "");

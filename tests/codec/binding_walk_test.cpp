@@ -34,30 +34,6 @@ public:
     void EndStructure() override { events.push_back("}"); }
 };
 
-TEST(BindingWalk, ScalarRootsSendOneEvent) {
-    struct Case {
-        void (*fill)(BindingProperty&);
-        const char* event;
-    };
-    const Case cases[] = {
-        {[](BindingProperty&) {}, "null"},
-        {[](BindingProperty& v) { v.SetBool(true); }, "bool:true"},
-        {[](BindingProperty& v) { v.SetSigned(-3); }, "signed:-3"},
-        {[](BindingProperty& v) { v.SetUnsigned(18446744073709551615u); }, "unsigned:18446744073709551615"},
-        {[](BindingProperty& v) { v.SetFloat(0.5); }, "double:0.500000"},
-        {[](BindingProperty& v) { v.SetString("text"); }, "string:text"},
-        {[](BindingProperty& v) { v.SetBlob(BindingBlob{1, 2}); }, "blob:2"},
-        {[](BindingProperty& v) { v.SetEnum({4, 9}); }, "enum:9/4"},
-    };
-    for (const Case& c : cases) {
-        BindingProperty value;
-        c.fill(value);
-        RecordingSink sink;
-        WalkBinding(value, sink);
-        EXPECT_THAT(sink.events, ::testing::ElementsAre(c.event));
-    }
-}
-
 TEST(BindingWalk, NestedContainersSendBoundariesInOrder) {
     BindingProperty root;
     root.Field("b").Element(1).SetSigned(2);  // b: [null, 2]

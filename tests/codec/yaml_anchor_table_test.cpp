@@ -7,17 +7,6 @@
 namespace vclient {
 namespace {
 
-TEST(YamlAnchorTable, NamesAreRecordedOnce) {
-    YamlAnchorTable table;
-    EXPECT_TRUE(table.Record("a", YamlAnchor{true, "key", {}}));
-    EXPECT_FALSE(table.Record("a", YamlAnchor{true, "other", {}}));
-    ASSERT_NE(table.Find("a"), nullptr);
-    EXPECT_EQ(table.Find("a")->keyText, "key");
-    EXPECT_EQ(table.Find("b"), nullptr);
-    table.Clear();
-    EXPECT_EQ(table.Find("a"), nullptr);
-}
-
 TEST(YamlAnchorTable, PathsLeadFromTheRootToTheNode) {
     BindingProperty root;
     root.Field("list").Element(2).Field("x").SetSigned(5);

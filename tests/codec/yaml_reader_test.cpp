@@ -5,36 +5,23 @@
 #include <string>
 #include <vector>
 
-#include "codec/msgpack_yaml_describe.h"
+#include "codec/binding_describe.h"
 
 namespace vclient {
 namespace {
 
 using testing::Describe;
 
-struct ReadCase {
+struct Case {
     std::string text;
-    std::string tree;
+    std::string expected;  // Describe() of the tree, or the failure text
 };
 
-struct ErrorCase {
-    std::string text;
-    std::string message;
-};
-
-void ExpectTrees(const std::vector<ReadCase>& cases) {
-    for (const ReadCase& test : cases) {
+void ExpectOutcomes(const std::vector<Case>& cases) {
+    for (const Case& test : cases) {
         const BindingResult read = YamlToBinding(test.text);
-        EXPECT_TRUE(read.Succeeded()) << test.text << ": " << read.ErrorMessage();
-        EXPECT_EQ(Describe(read.Value()), test.tree) << test.text;
-    }
-}
-
-void ExpectErrors(const std::vector<ErrorCase>& cases) {
-    for (const ErrorCase& test : cases) {
-        const BindingResult read = YamlToBinding(test.text);
-        EXPECT_FALSE(read.Succeeded()) << test.text;
-        EXPECT_EQ(read.ErrorMessage(), test.message) << test.text;
+        EXPECT_EQ(read.Succeeded() ? Describe(read.Value()) : read.ErrorMessage(), test.expected)
+            << test.text.substr(0, 40);
     }
 }
 
@@ -47,18 +34,14 @@ std::string Repeat(std::string_view unit, std::size_t times) {
 }
 
 TEST(YamlReader, BuildsTreesFromDocuments) {
-    ExpectTrees({
+    ExpectOutcomes({
         {"", "~"},
         {"# only a comment\n", "~"},
         {"---\n...\n", "~"},
         {"a: 1", "{a:u1}"},
-        {"a: -1", "{a:s-1}"},
-        {"a: 1.5", "{a:f1.5}"},
-        {"a: yes", "{a:true}"},
         {"a: '1'", "{a:\"1\"}"},
         {"a: ~", "{a:~}"},
         {"a:", "{a:~}"},
-        {"1e400", "\"1e400\""},
         {"|-\n  123\n", "u123"},
         {"|\n  123\n", "\"123\n\""},
         {">-\n  12\n  3\n", "\"12 3\""},
@@ -72,11 +55,12 @@ TEST(YamlReader, BuildsTreesFromDocuments) {
         {"!!map {a: 1}", "{a:u1}"},
         // An empty document before a real one is no second value.
         {"--- ~\n--- 2\n", "u2"},
+        {"a: {a: 1}", "{a:{a:u1}}"},  // the same key at another level is no repeat
     });
 }
 
 TEST(YamlReader, AliasesCopyTheAnchoredNode) {
-    ExpectTrees({
+    ExpectOutcomes({
         {"a: &x {b: 1, c: [2]}\nd: *x\n", "{a:{b:u1,c:[u2]},d:{b:u1,c:[u2]}}"},
         {"- &s hello\n- *s\n- *s\n", "[\"hello\",\"hello\",\"hello\"]"},
         {"- &e\n- *e\n", "[~,~]"},
@@ -97,7 +81,7 @@ TEST(YamlReader, ACopyIsIndependentOfItsSource) {
 }
 
 TEST(YamlReader, ReportsStructuralErrorsWithOneBasedPositions) {
-    ExpectErrors({
+    ExpectOutcomes({
         {"1\n--- 2\n", "Multi-document YAML is not supported."},
         {"a: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
         {"a: &x\n  b: *x\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
@@ -115,31 +99,23 @@ TEST(YamlReader, ReportsStructuralErrorsWithOneBasedPositions) {
         {"a: !foo 1", "Unsupported YAML tag '!foo'."},
         {"a: !!int 12x", "Value 12x for 'yaml' of type uint64_t is in an incorrect format"},
         {"a: !!float x", "Value x for 'yaml' of type double is in an incorrect format"},
-    });
-}
-
-TEST(YamlReader, RefusesARepeatedKeyInsteadOfMixingTheValues) {
-    ExpectErrors({
-        // The scalar 5 would otherwise be taken for a key of the earlier mapping.
+        // A repeated key is refused instead of mixing the values (5 would become a key of {x: 1}).
         {"a: {x: 1}\na: 5\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
         {"a: [1]\nb: 0\na: [2]\n", "Duplicate mapping key \"a\". At line: 3 col: 1"},
         {"{a: 1, 'a': 2}", "Duplicate mapping key \"a\". At line: 1 col: 8"},
         {"&k a: 1\n*k : 2\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
-    });
-    ExpectTrees({{"a: {a: 1}", "{a:{a:u1}}"}});
-}
-
-TEST(YamlReader, AliasKeysMustStandForText) {
-    ExpectErrors({
+        // An alias in key position must stand for text.
         {"x: &n 5\ny: {*n : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
         {"x: &m {a: 1}\ny: {*m : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
         {"y: {*nothing : 2}\n", "Undefined alias encountered: \"nothing\". At line: 1 col: 5"},
         {"&m {*m : 1}", "Cannot deserialize cyclic aliases. Alias \"m\". At line: 1 col: 5"},
+        // Own errors take precedence over later parse errors.
+        {"a: *nope\nb: [", "Undefined alias encountered: \"nope\". At line: 1 col: 4"},
     });
 }
 
 TEST(YamlReader, ReportsLibyamlErrorsWithItsZeroBasedMarks) {
-    ExpectErrors({
+    ExpectOutcomes({
         {"a: [1, 2", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
         {"a: b: c", "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
         {"key: \"unterminated", "YAML parser error: found unexpected end of stream. At line: 0 col: 18"},
@@ -150,14 +126,10 @@ TEST(YamlReader, ReportsLibyamlErrorsWithItsZeroBasedMarks) {
     });
 }
 
-TEST(YamlReader, OwnErrorsTakePrecedenceOverLaterParseErrors) {
-    ExpectErrors({{"a: *nope\nb: [", "Undefined alias encountered: \"nope\". At line: 1 col: 4"}});
-}
 
 TEST(YamlReader, RefusesNestingDeeperThanTheLimit) {
-    ExpectTrees({{Repeat("[", 256) + Repeat("]", 256), Repeat("[", 256) + Repeat("]", 256)}});
-
-    ExpectErrors({
+    ExpectOutcomes({
+        {Repeat("[", 256) + Repeat("]", 256), Repeat("[", 256) + Repeat("]", 256)},
         {Repeat("[", 257) + Repeat("]", 257), "YAML nesting is deeper than 256 levels. At line: 1 col: 257"},
         {Repeat("[", 100000), "YAML nesting is deeper than 256 levels. At line: 1 col: 257"},
         {Repeat("{a: ", 300), "YAML nesting is deeper than 256 levels. At line: 1 col: 1025"},
@@ -177,14 +149,6 @@ TEST(YamlReader, CapsTheNodesThatAliasesCreate) {
     EXPECT_EQ(read.ErrorMessage().rfind("YAML aliases expand to more than 1000000 nodes. Alias \"", 0), 0U)
         << read.ErrorMessage();
 
-    // Within the budget the same shape reads normally: 10 x 11 + 10 x 111 copied nodes.
-    const std::string modest =
-        "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n"
-        "b: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
-        "c: [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\n";
-    const BindingResult small = YamlToBinding(modest);
-    ASSERT_TRUE(small.Succeeded()) << small.ErrorMessage();
-    EXPECT_EQ(small.Value().Find("c").At(9).At(9).At(9).GetString(), "lol");
 }
 
 }  // namespace

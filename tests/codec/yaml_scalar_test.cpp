@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/msgpack_yaml_describe.h"
+#include "codec/binding_describe.h"
 
 namespace vclient {
 namespace {
@@ -29,7 +29,7 @@ void Check(const ScalarCase& test) {
     EXPECT_EQ(test.fails ? error : Describe(target), test.expected) << label;
 }
 
-TEST(YamlScalar, PlainScalarsTakeTheirKindFromTheVocabularyAndStrtod) {
+TEST(YamlScalar, UntaggedScalarsTakeTheirKindFromQuotingTheVocabularyAndStrtod) {
     const std::vector<ScalarCase> cases = {
         {"", "", false, "~"},
         {"", "~", false, "~"},
@@ -65,14 +65,7 @@ TEST(YamlScalar, PlainScalarsTakeTheirKindFromTheVocabularyAndStrtod) {
         {"", "N", false, "false"},
         {"", "yES", false, "\"yES\""},
         {"", "hello world", false, "\"hello world\""},
-    };
-    for (const ScalarCase& test : cases) {
-        Check(test);
-    }
-}
-
-TEST(YamlScalar, IntegralNumbersBeyondADoubleStayExactOrBecomeFloat) {
-    const std::vector<ScalarCase> cases = {
+        // Integral numbers beyond a double stay exact or become Float.
         {"", "9007199254740993", false, "u9007199254740993"},
         {"", "18446744073709551615", false, "u18446744073709551615"},
         {"", "-9223372036854775808", false, "s-9223372036854775808"},
@@ -82,14 +75,7 @@ TEST(YamlScalar, IntegralNumbersBeyondADoubleStayExactOrBecomeFloat) {
         {"", "-1e300", false, "f-1.0000000000000001e+300"},
         {"", "-1e400", false, "f-inf"},
         {"", "nan", false, "fnan"},
-    };
-    for (const ScalarCase& test : cases) {
-        Check(test);
-    }
-}
-
-TEST(YamlScalar, QuotedScalarsAreStrings) {
-    const std::vector<ScalarCase> cases = {
+        // Quoted scalars are Strings.
         {"", "123", true, "\"123\""},
         {"", "true", true, "\"true\""},
         {"", "~", true, "\"~\""},
@@ -100,7 +86,7 @@ TEST(YamlScalar, QuotedScalarsAreStrings) {
     }
 }
 
-TEST(YamlScalar, TagsDecideTheKind) {
+TEST(YamlScalar, TagsDecideTheKindOrFail) {
     const std::vector<ScalarCase> cases = {
         {kYamlStrTag, "12", false, "\"12\""},
         {kYamlStrTag, "", false, "\"\""},
@@ -116,14 +102,7 @@ TEST(YamlScalar, TagsDecideTheKind) {
         {kYamlBoolTag, "yes", false, "true"},
         {kYamlBoolTag, "OFF", false, "false"},
         {kYamlBoolTag, "maybe", false, "~"},
-    };
-    for (const ScalarCase& test : cases) {
-        Check(test);
-    }
-}
-
-TEST(YamlScalar, TaggedConversionsReportTheirFailures) {
-    const std::vector<ScalarCase> cases = {
+        // Tagged conversions report their failures.
         {kYamlIntTag, "12x", false, "Value 12x for 'yaml' of type uint64_t is in an incorrect format", true},
         {kYamlIntTag, "-12x", false, "Value -12x for 'yaml' of type int64_t is in an incorrect format", true},
         {kYamlIntTag, "1.5", false, "Value 1.5 for 'yaml' of type uint64_t is in an incorrect format", true},

@@ -1,17 +1,10 @@
 // The honor plug-in as the client runs it: the real library loaded by the development
-// host, the client's resources filled with readable JSON documents, and a view of the
-// conversation that reads like a log of what the plug-in did.
-//
-// Usage: fill the resources the plug-in reads at Start (Login(), Configure(), Set(), ...),
-// then Start(); drive the client with the DevHost (SetResource, SetMessagingMessage,
-// PushVyreMessage, Call) and Settle(); read what happened with Published(mark) — the
-// plug-in's resource events as "Create /qiv-honor-v2/v1/ballot" — or Steps(mark), which
-// interleaves those events with the plug-in's requests ("POST /qiv-pre-end-of-game/...").
-// A mark is History().Calls().size() at the moment that matters (Mark()).
-//
-// Every event the plug-in publishes reaches the host twice, under the URI's event name
-// and then under "OnJsonApiEvent"; Published() lists each publication once and
-// ExpectEveryPublicationDispatchedTwice() checks the pairs.
+// host, the client's resources filled with readable JSON documents. Fill what the plug-in
+// reads at Start (Login(), Configure(), Set()), Start(), drive the DevHost and Settle();
+// Published(mark) lists the plug-in's resource events ("Create /qiv-honor-v2/v1/ballot"),
+// Steps(mark) interleaves them with its requests ("POST /qiv-pre-end-of-game/..."). A mark
+// is Mark(), the host's call count at the moment that matters. Each publication reaches
+// the host twice (URI event name, then "OnJsonApiEvent"); Published() lists it once.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -42,6 +35,17 @@ inline constexpr char kCompletion[] = "POST /qiv-pre-end-of-game/v1/complete/hon
 inline constexpr char kServiceProxyRequest[] = "POST /qiv-login/v1/service-proxy-uuid-requests";
 inline constexpr char kVyreInvoke[] = "POST /qiv-login/v1/session/invoke";
 inline constexpr char kAckResponseClass[] = "com.rerozuvod.platform.messaging.persistence.SimpleDialogMessageResponse";
+
+// Answers of the inactive logic and of a vote state just reset.
+inline constexpr char kEmptyBallot[] = R"({"eligiblePlayers":[],"gameId":0})";
+inline constexpr char kDefaultConfig[] =
+    R"({"DayOneModalEnabled":false,"Enabled":false,"Honor2018Enabled":false,"SecondsToVote":40})";
+inline constexpr char kDefaultLevelChange[] =
+    R"({"actionType":"","currentState":{"checkpoint":-1,"level":-1,"rewardsLocked":false},)"
+    R"("dynamicHonorMessage":{"messageId":"","value":-1},)"
+    R"("previousState":{"checkpoint":-1,"level":-1,"rewardsLocked":false},"reward":{"quantity":-1,"rewardType":""}})";
+inline constexpr char kDefaultReward[] =
+    R"({"dynamicHonorMessage":{"messageId":"","value":-1},"quantity":-1,"rewardType":""})";
 
 // The logged-in player and the game of the usual statistics.
 inline constexpr std::uint64_t kMe = 1001;
@@ -234,6 +238,12 @@ protected:
         Settle();
     }
     void Settle() { host.RunUntilIdle(); }
+    // The game ends: its statistics arrive, the "honor-vote" step comes up.
+    void EndGame(const StatsDoc& stats = StatsDoc{}) {
+        Set(qivhost::kEndOfGameStatsUri, StatsJson(stats));
+        host.SetCurrentSequenceEvent(kHonorVote, 1);
+        Settle();
+    }
 
     std::size_t Mark() const { return host.History().Calls().size(); }
 

@@ -13,15 +13,16 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-std::vector<std::string> WithoutReads(const std::vector<std::string>& steps) {
+constexpr char kConfigUpdate[] = "Update /qiv-honor-v2/v1/config";
+
+// The reads of `steps` (requests "GET ...", and the enablement as a landmark), or the rest.
+std::vector<std::string> Reads(const std::vector<std::string>& steps, bool wanted) {
     std::vector<std::string> kept;
     for (const std::string& step : steps) {
-        if (step.rfind("GET ", 0) != 0) kept.push_back(step);
+        if ((step.rfind("GET ", 0) == 0 || (wanted && step == kEnablement)) == wanted) kept.push_back(step);
     }
     return kept;
 }
-
-// ---- Before any configuration -------------------------------------------------------
 
 using HonorDisabled = HonorHost;
 
@@ -31,17 +32,14 @@ TEST_F(HonorDisabled, EveryRouteAnswersTheInactiveDefaultsBeforeAnyConfiguration
         const char* path;
         const char* body;
     } cases[] = {
-        {"level-change",
-         R"({"actionType":"","currentState":{"checkpoint":-1,"level":-1,"rewardsLocked":false},)"
-         R"("dynamicHonorMessage":{"messageId":"","value":-1},)"
-         R"("previousState":{"checkpoint":-1,"level":-1,"rewardsLocked":false},"reward":{"quantity":-1,"rewardType":""}})"},
-        {"ballot", R"({"eligiblePlayers":[],"gameId":0})"},
+        {"level-change", kDefaultLevelChange},
+        {"ballot", kEmptyBallot},
         {"recognition", "[]"},
         {"late-recognition", "[]"},
         {"team-choices", "[]"},
-        {"config", R"({"DayOneModalEnabled":false,"Enabled":false,"Honor2018Enabled":false,"SecondsToVote":40})"},
+        {"config", kDefaultConfig},
         {"profile", R"({"checkpoint":-1,"honorLevel":-1,"rewardsLocked":false})"},
-        {"reward-granted", R"({"dynamicHonorMessage":{"messageId":"","value":-1},"quantity":-1,"rewardType":""})"},
+        {"reward-granted", kDefaultReward},
         {"full-team-vote", R"({"gameId":0})"},
         {"vote-completion", R"({"fullTeamVote":false,"gameId":0})"},
         {"latest-eligible-game", "0"},
@@ -50,6 +48,7 @@ TEST_F(HonorDisabled, EveryRouteAnswersTheInactiveDefaultsBeforeAnyConfiguration
     EXPECT_THAT(host.Components().server.Calls(), IsEmpty()) << "the disabled profile never asks the server";
     EXPECT_THAT(Published(), IsEmpty());
     EXPECT_THAT(PreEndOfGame(), IsEmpty());
+    EXPECT_EQ(host.Responses().Outstanding(), 0u) << "every answer was released";
 }
 
 TEST_F(HonorDisabled, AHonorVoteStepIsCompletedAtOnceAndTheRegistrationWithdrawn) {
@@ -66,43 +65,18 @@ TEST_F(HonorDisabled, AHonorVoteStepIsCompletedAtOnceAndTheRegistrationWithdrawn
     EXPECT_THAT(PreEndOfGame(), ElementsAre("complete honor-vote", "withdraw honor-vote"));
 }
 
-// ---- Configuration at Start -----------------------------------------------------------
-
 using HonorStart = HonorHost;
 
+// Everything below happens inside Initialize: the facts are read, then the configuration,
+// then the sequence, and the ballot opens before the first host turn.
 TEST_F(HonorStart, AnEnabledConfigurationWithAHonorVoteStepOpensTheBallotInsideInitialize) {
     Set(qivhost::kEndOfGameStatsUri, StatsJson());
     Login();
     Configure(true);
     host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Start();  // no host turn yet: everything below happened inside Initialize
-
-    const std::vector<std::string> steps = WithoutReads(Steps());
-    EXPECT_THAT(
-        steps,
-        ElementsAreArray(Concat(
-            {ResetDeletes(), {kEnablement, "Update /qiv-honor-v2/v1/config", "Create /qiv-honor-v2/v1/ballot"}})));
-    EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1"));
-    const rapidjson::Document ballot = Parse(LastData("/qiv-honor-v2/v1/ballot"));
-    EXPECT_EQ(ballot["gameId"].GetUint64(), kReportGame);
-    EXPECT_EQ(ballot["eligiblePlayers"].Size(), 2u);
-    EXPECT_EQ(Get("ballot"), LastData("/qiv-honor-v2/v1/ballot"));
-    EXPECT_EQ(Get("config"),
-              R"({"DayOneModalEnabled":true,"Enabled":true,"Honor2018Enabled":true,"SecondsToVote":25})");
-    ExpectEveryPublicationDispatchedTwice();
-}
-
-TEST_F(HonorStart, TheConfigurationIsReadAfterTheFactsAndBeforeTheSequence) {
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    Login();
-    Configure(true);
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
     Start();
-    std::vector<std::string> reads;
-    for (const std::string& step : Steps()) {
-        if (step.rfind("GET ", 0) == 0 || step == kEnablement) reads.push_back(step);
-    }
-    EXPECT_THAT(reads,
+
+    EXPECT_THAT(Reads(Steps(), true),
                 ElementsAre("GET /qiv-end-of-game/v1/eog-stats-block", "GET /qiv-gameflow/v1/spectate",
                             "GET /qiv-gameflow/v1/session", "GET /qiv-login/v1/session",
                             "GET /qiv-platform-config/v1/namespaces/Honor", kEnablement,
@@ -112,6 +86,18 @@ TEST_F(HonorStart, TheConfigurationIsReadAfterTheFactsAndBeforeTheSequence) {
                             "GET /vorn-messaging-service/v1/message/honor/reward-granted",
                             "GET /vorn-messaging-service/v1/message/honor/full-team-vote",
                             "GET /vorn-messaging-service/v1/message/honor/vote-completion"));
+    EXPECT_THAT(
+        Reads(Steps(), false),
+        ElementsAreArray(Concat(
+            {ResetDeletes(), {kEnablement, kConfigUpdate, "Create /qiv-honor-v2/v1/ballot"}})));
+    EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1"));
+    const rapidjson::Document ballot = Parse(LastData("/qiv-honor-v2/v1/ballot"));
+    EXPECT_EQ(ballot["gameId"].GetUint64(), kReportGame);
+    EXPECT_EQ(ballot["eligiblePlayers"].Size(), 2u);
+    EXPECT_EQ(Get("ballot"), LastData("/qiv-honor-v2/v1/ballot"));
+    EXPECT_EQ(Get("config"),
+              R"({"DayOneModalEnabled":true,"Enabled":true,"Honor2018Enabled":true,"SecondsToVote":25})");
+    ExpectEveryPublicationDispatchedTwice();
 }
 
 // ---- Configuration changes -------------------------------------------------------------
@@ -132,7 +118,7 @@ TEST_F(HonorConfiguration, EnablingResetsRepublishesPendingNewsRegistersAndPubli
         Steps(mark),
         ElementsAreArray(Concat({ResetDeletes(),
                                  {"Update /qiv-honor-v2/v1/reward-granted", "Update /qiv-honor-v2/v1/level-change",
-                                  kEnablement, "Update /qiv-honor-v2/v1/config"}})));
+                                  kEnablement, kConfigUpdate}})));
     EXPECT_EQ(Parse(LastData("/qiv-honor-v2/v1/reward-granted"))["rewardType"].GetString(), std::string("CHEST"));
     EXPECT_EQ(Parse(LastData("/qiv-honor-v2/v1/level-change"))["currentState"]["level"].GetInt(), 2);
     EXPECT_EQ(Parse(LastData("/qiv-honor-v2/v1/config"))["Enabled"].GetBool(), true);
@@ -145,7 +131,7 @@ TEST_F(HonorConfiguration, EveryEnabledUpdateRepostsTheEnablement) {
     Set(qivhost::kHonorConfigUri, HonorConfigJson(true, 60));
     Settle();
     EXPECT_THAT(Steps(mark),
-                ElementsAreArray(Concat({ResetDeletes(), {kEnablement, "Update /qiv-honor-v2/v1/config"}})));
+                ElementsAreArray(Concat({ResetDeletes(), {kEnablement, kConfigUpdate}})));
     EXPECT_EQ(Parse(Get("config"))["SecondsToVote"].GetInt(), 60);
     EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1", "register honor-vote 1"));
 }
@@ -155,11 +141,9 @@ TEST_F(HonorConfiguration, ADeletedNamespaceDisablesAndPublishesTheDefaults) {
     const std::size_t mark = Mark();
     ASSERT_TRUE(host.DeleteResource(qivhost::kHonorConfigUri));
     Settle();
-    EXPECT_THAT(Steps(mark), ElementsAre(kDisablement, "Update /qiv-honor-v2/v1/config"));
-    const char* defaults =
-        R"({"DayOneModalEnabled":false,"Enabled":false,"Honor2018Enabled":false,"SecondsToVote":40})";
-    EXPECT_EQ(LastData("/qiv-honor-v2/v1/config"), defaults);
-    EXPECT_EQ(Get("config"), defaults);
+    EXPECT_THAT(Steps(mark), ElementsAre(kDisablement, kConfigUpdate));
+    EXPECT_EQ(LastData("/qiv-honor-v2/v1/config"), kDefaultConfig);
+    EXPECT_EQ(Get("config"), kDefaultConfig);
     EXPECT_EQ(Vote(2001, "HEART", kReportGame), "\"\"") << "the inactive logic answers now";
 }
 
@@ -180,28 +164,23 @@ TEST_F(HonorConfiguration, ANamespaceThatDoesNotConvertKeepsThePreviousConfigura
     EXPECT_EQ(Parse(Get("config"))["Enabled"].GetBool(), true);
 }
 
-TEST_F(HonorConfiguration, DisablingDuringTheHonorVoteStepWithoutStatisticsCompletesTheStep) {
+// During the "honor-vote" step, disabling completes the step only when no statistics are held.
+class HonorDisabling : public HonorHost, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HonorDisabling, DuringTheHonorVoteStepCompletesItOnlyWithoutStatistics) {
     StartEnabled();
+    if (GetParam()) Set(qivhost::kEndOfGameStatsUri, StatsJson());
     host.SetCurrentSequenceEvent(kHonorVote, 1);
     Settle();
     const std::size_t mark = Mark();
     Configure(false);
     Settle();
-    EXPECT_THAT(
-        Steps(mark),
-        ElementsAreArray(Concat({ResetDeletes(), {kCompletion, kDisablement, "Update /qiv-honor-v2/v1/config"}})));
+    const std::vector<std::string> completion =
+        GetParam() ? std::vector<std::string>{} : Concat({ResetDeletes(), {kCompletion}});
+    EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({completion, {kDisablement, kConfigUpdate}})));
 }
 
-TEST_F(HonorConfiguration, DisablingWithStatisticsHeldLeavesTheStepAlone) {
-    StartEnabled();
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
-    const std::size_t mark = Mark();
-    Configure(false);
-    Settle();
-    EXPECT_THAT(Steps(mark), ElementsAre(kDisablement, "Update /qiv-honor-v2/v1/config"));
-}
+INSTANTIATE_TEST_SUITE_P(StatisticsHeld, HonorDisabling, ::testing::Bool());
 
 TEST_F(HonorConfiguration, StatisticsAndStepKeptWhileDisabledOpenTheBallotOnEnabling) {
     StartDisabled();
@@ -247,9 +226,7 @@ TEST_P(HonorSession, LoginSessionRulesDecideWhoIsTheLocalPlayer) {
         }
         Settle();
     }
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    EndGame();
     EXPECT_EQ(BallotIds(Get("ballot")), GetParam().ballot);
 }
 
@@ -276,9 +253,7 @@ using HonorSessionFacts = HonorHost;
 TEST_F(HonorSessionFacts, TheLoginSessionReachesTheFeatureWhileDisabled) {
     StartDisabled();  // logged in as kMe while disabled
     Configure(true);
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    EndGame();
     EXPECT_EQ(BallotIds(Get("ballot")), (std::vector<std::uint64_t>{2001, 2002}));
 }
 
@@ -294,28 +269,16 @@ struct SpectateCase {
 class HonorSpectate : public HonorHost, public ::testing::WithParamInterface<SpectateCase> {};
 
 TEST_P(HonorSpectate, OnlyUpdatesOfTheSpectateFlagCount) {
-    Login();
-    Configure(true);
-    if (GetParam().preStart) {
-        for (const std::string& flag : GetParam().flags) Set(qivhost::kSpectateUri, flag);
+    if (!GetParam().preStart) StartEnabled();
+    for (const std::string& flag : GetParam().flags) {
+        Set(qivhost::kSpectateUri, flag);
+        Settle();  // before Start, the announcement finds no subscriber
     }
-    Start();
-    Settle();
-    if (!GetParam().preStart) {
-        for (const std::string& flag : GetParam().flags) {
-            Set(qivhost::kSpectateUri, flag);
-            Settle();
-        }
-    }
+    if (GetParam().preStart) StartEnabled();
     const std::size_t mark = Mark();
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
-    if (GetParam().ballot) {
-        EXPECT_THAT(Steps(mark), ElementsAre("Create /qiv-honor-v2/v1/ballot"));
-    } else {
-        EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kCompletion}})));
-    }
+    EndGame();
+    EXPECT_THAT(Steps(mark), ElementsAreArray(GetParam().ballot ? std::vector<std::string>{"Create /qiv-honor-v2/v1/ballot"}
+                                                                : Concat({ResetDeletes(), {kCompletion}})));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -33,6 +33,12 @@ OwnedHostValue Unsigned(std::uint64_t number) {
     return OwnedHostValue::CopyOf(value);
 }
 
+std::vector<OwnedHostValue> Parameters(std::initializer_list<const char*> texts) {
+    std::vector<OwnedHostValue> parameters;
+    for (const char* text : texts) parameters.push_back(OwnedHostValue::Text(text));
+    return parameters;
+}
+
 OutgoingRequest Request(std::uint32_t method, std::string url, std::vector<OwnedHostValue> parameters = {}) {
     OutgoingRequest request;
     request.method = method;
@@ -44,9 +50,7 @@ OutgoingRequest Request(std::uint32_t method, std::string url, std::vector<Owned
 }
 
 OutgoingRequest UuidRequest(const std::string& service, const std::string& method) {
-    std::vector<OwnedHostValue> parameters;
-    parameters.push_back(OwnedHostValue::Text(service));
-    parameters.push_back(OwnedHostValue::Text(method));
+    std::vector<OwnedHostValue> parameters = Parameters({service.c_str(), method.c_str()});
     parameters.push_back(Unsigned(0x51));
     parameters.push_back(OwnedHostValue::Text(R"({"summonerId":5})"));
     return Request(QIV_HTTP_POST, kServiceProxyUuidUrl, std::move(parameters));
@@ -54,15 +58,23 @@ OutgoingRequest UuidRequest(const std::string& service, const std::string& metho
 
 std::string Body(const EndpointAnswer& answer) { return HostValueToJson(answer.body.Get()); }
 
-TEST(PreEndOfGame, KeepsRegistrationsAndCompletions) {
+struct Components : ::testing::Test {
     ClientComponents components;
     RecordingSink sink;
-    const struct {
-        std::uint32_t method;
-        const char* url;
-        std::int32_t status;
-        const char* error;
-    } steps[] = {
+    EndpointAnswer Answer(std::uint32_t method, std::string url, std::vector<OwnedHostValue> parameters = {}) {
+        return components.Answer(Request(method, std::move(url), std::move(parameters)), sink);
+    }
+};
+
+struct StatusCase {
+    std::uint32_t method;
+    const char* url;
+    std::int32_t status;
+    const char* error;  // null: none
+};
+
+TEST_F(Components, PreEndOfGameKeepsRegistrationsAndCompletions) {
+    const StatusCase steps[] = {
         {QIV_HTTP_POST, "/qiv-pre-end-of-game/v1/registration/honor-vote/1", 200, nullptr},
         {QIV_HTTP_POST, "/qiv-pre-end-of-game/v1/registration/other/-3", 200, nullptr},
         {QIV_HTTP_POST, "/qiv-pre-end-of-game/v1/complete/honor-vote", 200, nullptr},
@@ -75,9 +87,12 @@ TEST(PreEndOfGame, KeepsRegistrationsAndCompletions) {
         {QIV_HTTP_POST, "/qiv-pre-end-of-game/v1/complete/", 400, "Invalid step name"},
         {QIV_HTTP_POST, "/qiv-pre-end-of-game/v1/registration/honor-vote", 404,
          "No endpoint for POST /qiv-pre-end-of-game/v1/registration/honor-vote"},
+        {QIV_HTTP_POST, "/telemetry/v1/events/", 400, "Missing telemetry event name"},
+        {QIV_HTTP_GET, "/qiv-gameflow/v1/session", 404, "No resource at /qiv-gameflow/v1/session"},
+        {QIV_HTTP_POST, "/qiv-login/v1/session", 404, "No endpoint for POST /qiv-login/v1/session"},
     };
-    for (const auto& step : steps) {
-        const EndpointAnswer answer = components.Answer(Request(step.method, step.url), sink);
+    for (const StatusCase& step : steps) {
+        const EndpointAnswer answer = Answer(step.method, step.url);
         EXPECT_EQ(answer.status, step.status) << step.url;
         EXPECT_EQ(answer.error.value_or(""), step.error == nullptr ? "" : step.error) << step.url;
     }
@@ -86,28 +101,22 @@ TEST(PreEndOfGame, KeepsRegistrationsAndCompletions) {
     EXPECT_EQ(components.preEndOfGame.History(),
               (std::vector<std::string>{"register honor-vote 1", "register other -3", "complete honor-vote",
                                         "withdraw other", "withdraw never"}));
+    EXPECT_TRUE(components.telemetry.Events().empty());
     EXPECT_TRUE(sink.events.empty());
 }
 
-TEST(Telemetry, RecordsNameAndData) {
-    ClientComponents components;
-    RecordingSink sink;
+TEST_F(Components, TelemetryRecordsNameAndData) {
     std::vector<OwnedHostValue> data;
     data.push_back(StructureBuilder().AddText("k", "v").Build());
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_POST, "/telemetry/v1/events/vote", std::move(data)), sink).status, 200);
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_POST, "/telemetry/v1/events/bare"), sink).status, 200);
-    const EndpointAnswer unnamed = components.Answer(Request(QIV_HTTP_POST, "/telemetry/v1/events/"), sink);
-    EXPECT_EQ(unnamed.status, 400);
-    EXPECT_EQ(unnamed.error.value_or(""), "Missing telemetry event name");
+    EXPECT_EQ(Answer(QIV_HTTP_POST, "/telemetry/v1/events/vote", std::move(data)).status, 200);
+    EXPECT_EQ(Answer(QIV_HTTP_POST, "/telemetry/v1/events/bare").status, 200);
     ASSERT_EQ(components.telemetry.Events().size(), 2u);
     EXPECT_EQ(components.telemetry.Events()[0].name, "vote");
     EXPECT_EQ(components.telemetry.Events()[0].dataJson, R"({"k":"v"})");
     EXPECT_EQ(components.telemetry.Events()[1].dataJson, "null");
 }
 
-TEST(ServiceProxy, AnswersAUuidAndRepliesLaterAsAnEvent) {
-    ClientComponents components;
-    RecordingSink sink;
+TEST_F(Components, ServiceProxyAnswersAUuidAndRepliesLaterAsAnEvent) {
     const EndpointAnswer first = components.Answer(UuidRequest("honor.server", "honorPlayer"), sink);
     const EndpointAnswer second = components.Answer(UuidRequest("honor.server", "retrieveProfile"), sink);
     EXPECT_EQ(Body(first), "\"00000000-0000-4000-8000-000000000001\"");
@@ -122,9 +131,7 @@ TEST(ServiceProxy, AnswersAUuidAndRepliesLaterAsAnEvent) {
     EXPECT_EQ(components.server.Calls().size(), 2u);
 }
 
-TEST(ServiceProxy, FollowsTheServersScript) {
-    ClientComponents components;
-    RecordingSink sink;
+TEST_F(Components, ServiceProxyFollowsTheServersScript) {
     ServerReply slow = ServerReply::Answer("\"late\"");
     slow.delaySeconds = 2;
     slow.delayTurns = 3;
@@ -144,15 +151,11 @@ TEST(ServiceProxy, FollowsTheServersScript) {
               std::string::npos);
 }
 
-TEST(ServiceProxy, MethodRequestsReplyUnderTheMethodEvent) {
-    ClientComponents components;
-    RecordingSink sink;
-    std::vector<OwnedHostValue> parameters;
-    for (const char* text : {"honor.server", "retrieveProfile", "opt", "second"}) parameters.push_back(OwnedHostValue::Text(text));
+TEST_F(Components, ServiceProxyMethodRequestsReplyUnderTheMethodEvent) {
+    std::vector<OwnedHostValue> parameters = Parameters({"honor.server", "retrieveProfile", "opt", "second"});
     parameters.push_back(Unsigned(9));
     parameters.push_back(OwnedHostValue::Text("{}"));
-    const EndpointAnswer answer = components.Answer(Request(QIV_HTTP_POST, kServiceProxyMethodUrl, std::move(parameters)), sink);
-    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(Answer(QIV_HTTP_POST, kServiceProxyMethodUrl, std::move(parameters)).status, 200);
     ASSERT_EQ(sink.events.size(), 1u);
     EXPECT_EQ(sink.events[0].name, kServiceProxyMethodEventName);
     EXPECT_NE(sink.events[0].json.find(R"("uuid":"","serviceName":"honor.server","methodName":"retrieveProfile")"),
@@ -161,24 +164,17 @@ TEST(ServiceProxy, MethodRequestsReplyUnderTheMethodEvent) {
     EXPECT_EQ(components.serviceProxy.Requests()[0].secondOption, "second");
 }
 
-TEST(ServiceProxy, RefusesMalformedRequests) {
-    ClientComponents components;
-    RecordingSink sink;
-    std::vector<OwnedHostValue> three;
-    for (int i = 0; i < 3; ++i) three.push_back(OwnedHostValue::Text("x"));
-    std::vector<OwnedHostValue> textHandle;
-    for (int i = 0; i < 4; ++i) textHandle.push_back(OwnedHostValue::Text("x"));
-    std::vector<OwnedHostValue> numberService;
-    numberService.push_back(Unsigned(1));
-    for (int i = 0; i < 3; ++i) numberService.push_back(OwnedHostValue::Text("x"));
-    const struct {
-        std::vector<OwnedHostValue>* parameters;
+TEST_F(Components, ServiceProxyRefusesMalformedRequests) {
+    std::vector<OwnedHostValue> numberService = Parameters({"x", "x", "x"});
+    numberService.insert(numberService.begin(), Unsigned(1));
+    struct {
+        std::vector<OwnedHostValue> parameters;
         const char* error;
-    } cases[] = {{&three, "Expected 4 parameters, got 3"},
-                 {&textHandle, "Parameter 2 (clientHandle) must be an unsigned 32-bit number"},
-                 {&numberService, "Parameter 0 (service) must be a text"}};
-    for (const auto& c : cases) {
-        const EndpointAnswer answer = components.Answer(Request(QIV_HTTP_POST, kServiceProxyUuidUrl, std::move(*c.parameters)), sink);
+    } cases[] = {{Parameters({"x", "x", "x"}), "Expected 4 parameters, got 3"},
+                 {Parameters({"x", "x", "x", "x"}), "Parameter 2 (clientHandle) must be an unsigned 32-bit number"},
+                 {std::move(numberService), "Parameter 0 (service) must be a text"}};
+    for (auto& c : cases) {
+        const EndpointAnswer answer = Answer(QIV_HTTP_POST, kServiceProxyUuidUrl, std::move(c.parameters));
         EXPECT_EQ(answer.status, 400);
         EXPECT_EQ(answer.error.value_or(""), c.error);
     }
@@ -186,59 +182,45 @@ TEST(ServiceProxy, RefusesMalformedRequests) {
     EXPECT_TRUE(components.serviceProxy.Requests().empty());
 }
 
-TEST(ClientComponents, AnswersGetsFromTheStoreAndRefusesTheUnknown) {
-    ClientComponents components;
-    RecordingSink sink;
+TEST_F(Components, GetsAreAnsweredFromTheStoreAndAUrlIsRequired) {
     (void)components.resources.Set("/qiv-login/v1/session", StructureBuilder().AddText("state", "SUCCEEDED").Build());
-    EXPECT_EQ(Body(components.Answer(Request(QIV_HTTP_GET, "/qiv-login/v1/session?x=1"), sink)), R"({"state":"SUCCEEDED"})");
-    const struct {
-        std::uint32_t method;
-        const char* url;
-        std::int32_t status;
-        const char* error;
-    } cases[] = {{QIV_HTTP_GET, "/qiv-gameflow/v1/session", 404, "No resource at /qiv-gameflow/v1/session"},
-                 {QIV_HTTP_POST, "/qiv-login/v1/session", 404, "No endpoint for POST /qiv-login/v1/session"}};
-    for (const auto& c : cases) {
-        const EndpointAnswer answer = components.Answer(Request(c.method, c.url), sink);
-        EXPECT_EQ(answer.status, c.status);
-        EXPECT_EQ(answer.error.value_or(""), c.error);
-    }
+    EXPECT_EQ(Body(Answer(QIV_HTTP_GET, "/qiv-login/v1/session?x=1")), R"({"state":"SUCCEEDED"})");
     OutgoingRequest noUrl = Request(QIV_HTTP_GET, "");
     noUrl.hasUrl = false;
     EXPECT_EQ(components.Answer(noUrl, sink).error.value_or(""), "Request without URL");
 }
 
-TEST(RequestScript, FailuresAndStreamsComeBeforeTheComponents) {
-    ClientComponents components;
-    RecordingSink sink;
+TEST_F(Components, ScriptedFailuresAndStreamsComeBeforeTheComponents) {
     (void)components.resources.Set("/r", OwnedHostValue::Text("stored"));
     components.script.Fail("/r", ScriptedFailure{503, "down", QIV_HTTP_GET, 2});
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_GET, "/r"), sink).error.value_or(""), "down");
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_GET, "/r"), sink).status, 503);
-    EXPECT_EQ(Body(components.Answer(Request(QIV_HTTP_GET, "/r"), sink)), "\"stored\"");
+    EXPECT_EQ(Answer(QIV_HTTP_GET, "/r").error.value_or(""), "down");
+    EXPECT_EQ(Answer(QIV_HTTP_GET, "/r").status, 503);
+    EXPECT_EQ(Body(Answer(QIV_HTTP_GET, "/r")), "\"stored\"");
+
+    const std::string complete = "/qiv-pre-end-of-game/v1/complete/honor-vote";
+    components.script.Fail(complete, ScriptedFailure{503, "not now", 0, 1});
+    EXPECT_EQ(Answer(QIV_HTTP_POST, complete).status, 503);
+    EXPECT_TRUE(components.preEndOfGame.Completions().empty()) << "the component never saw the failed request";
+    EXPECT_EQ(Answer(QIV_HTTP_POST, complete).status, 200);
 
     components.script.Fail("/telemetry/v1/events/x", ScriptedFailure{500, "no", QIV_HTTP_GET, 0});
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_POST, "/telemetry/v1/events/x"), sink).status, 200);
+    EXPECT_EQ(Answer(QIV_HTTP_POST, "/telemetry/v1/events/x").status, 200);
 
     components.script.Stream("/r", StreamScript{{"ab", "c"}, 3, std::nullopt});
-    const EndpointAnswer streamed = components.Answer(Request(QIV_HTTP_GET, "/r"), sink);
+    const EndpointAnswer streamed = Answer(QIV_HTTP_GET, "/r");
     ASSERT_TRUE(streamed.stream.has_value());
     EXPECT_EQ(streamed.stream->chunks.size(), 2u);
     components.script.Clear("/r");
-    EXPECT_FALSE(components.Answer(Request(QIV_HTTP_GET, "/r"), sink).stream.has_value());
+    EXPECT_FALSE(Answer(QIV_HTTP_GET, "/r").stream.has_value());
 }
 
-TEST(Vyre, RecordsInvocationsAndPushesMessages) {
-    ClientComponents components;
-    RecordingSink sink;
-    std::vector<OwnedHostValue> parameters;
-    parameters.push_back(OwnedHostValue::Text("clientFacadeService"));
-    parameters.push_back(OwnedHostValue::Text("callPersistenceMessaging"));
+TEST_F(Components, VyreRecordsInvocationsAndPushesMessages) {
+    std::vector<OwnedHostValue> parameters = Parameters({"clientFacadeService", "callPersistenceMessaging"});
     parameters.push_back(StructureBuilder().AddText("command", "ack").Build());
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_POST, kVyreInvokeUrl, std::move(parameters)), sink).status, 200);
+    EXPECT_EQ(Answer(QIV_HTTP_POST, kVyreInvokeUrl, std::move(parameters)).status, 200);
     ASSERT_EQ(components.vyre.Invocations().size(), 1u);
     EXPECT_EQ(components.vyre.Invocations()[0].argumentsJson, R"({"command":"ack"})");
-    EXPECT_EQ(components.Answer(Request(QIV_HTTP_POST, kVyreInvokeUrl), sink).error.value_or(""),
+    EXPECT_EQ(Answer(QIV_HTTP_POST, kVyreInvokeUrl).error.value_or(""),
               "Expected 3 parameters (destination, method, arguments), got 0");
 
     VyreConnection::Push(sink, "c1", "sub", "a.b.C", OwnedHostValue::Text("hi"));
@@ -262,8 +244,7 @@ TEST(ResourceEvent, AnnouncesUnderTheUriNameThenOnJsonApiEvent) {
 TEST(MessagingService, WrapsTheRecordAsAVmsMessage) {
     VmsEnvelope envelope;
     envelope.timestamp = -4;
-    const OwnedHostValue message = VmsMessage(kMessagingLevelChange, R"({"actionType":"up"})", envelope);
-    EXPECT_EQ(HostValueToJson(message.Get()),
+    EXPECT_EQ(HostValueToJson(VmsMessage(kMessagingLevelChange, R"({"actionType":"up"})", envelope).Get()),
               R"({"resource":"level-change","service":"honor","version":"1.0","timestamp":-4,"payload":"{\"actionType\":\"up\"}"})");
 }
 

@@ -27,8 +27,6 @@ TEST(EventName, ResourceUrisBecomeTheirEventNames) {
 
 TEST(EventName, VyreTypesReplaceDotsWithUnderscores) {
     EXPECT_EQ(VyreEventName("a.b.C"), "OnVyreEvent_a_b_C");
-    EXPECT_EQ(VyreEventName("com.rerozuvod.platform.messaging.persistence.SimpleDialogMessage"),
-              "OnVyreEvent_com_rerozuvod_platform_messaging_persistence_SimpleDialogMessage");
     EXPECT_EQ(VyreEventName(""), "OnVyreEvent_");
 }
 

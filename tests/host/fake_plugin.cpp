@@ -4,10 +4,8 @@
 // "/fake-get-only", answers "Invalid function" to every other method, as a real router
 // does. Commands:
 //   subscribe?name=N&flag=F     unsubscribe?name=N        dispatch?name=N&text=T
-//   get?url=U                   post?url=U[&text=T]       delete?url=U
+//   get?url=U                   timer?name=N&delay=SECONDS
 //   proxy?service=S&method=M&payload=P     (uuid request, then waits for the reply)
-//   methodproxy?service=S&method=M&payload=P   (method request, no wait)
-//   invoke?destination=D&method=M&text=T   timer?name=N&delay=SECONDS
 //   log?level=L&text=T          events (everything received so far)   stream (a streamed answer)
 // Everything it builds for a host call it frees right after the call, so a host that
 // keeps a pointer into it fails under AddressSanitizer.
@@ -144,7 +142,6 @@ struct FakePlugin {
     std::vector<std::string> subscribed;
     std::vector<Received> events;
     std::vector<std::string> timers;
-    std::uint32_t releases = 0;
 };
 
 FakePlugin* g_plugin = nullptr;
@@ -265,7 +262,7 @@ HostValue Events() {
     }
     std::vector<HostValue> timers;
     for (const std::string& name : g_plugin->timers) timers.push_back(Text(name));
-    return Structure({{"events", Collection(list)}, {"timers", Collection(timers)}, {"releases", Unsigned(g_plugin->releases)}});
+    return Structure({{"events", Collection(list)}, {"timers", Collection(timers)}});
 }
 
 HostValue Dispatch(const Query& q) {
@@ -292,20 +289,8 @@ HostValue Run(const std::string& command, const Query& q) {
     else if (command == "unsubscribe") Core()->UnsubscribeEvent(Core(), q.at("name").c_str(), g_plugin->host.clientHandle);
     else if (command == "dispatch") return Dispatch(q);
     else if (command == "get") return OutcomeValue(Perform(QIV_HTTP_GET, q.at("url"), {}));
-    else if (command == "delete") return OutcomeValue(Perform(QIV_HTTP_DELETE, q.at("url"), {}));
-    else if (command == "post") {
-        std::vector<HostValue> parameters;
-        if (q.count("text")) parameters.push_back(Structure({{"text", Text(q.at("text"))}}));
-        return OutcomeValue(Perform(QIV_HTTP_POST, q.at("url"), parameters));
-    } else if (command == "proxy") return Proxy(q);
-    else if (command == "methodproxy") {
-        return OutcomeValue(Perform(QIV_HTTP_POST, "/qiv-login/v1/service-proxy-method-requests",
-                                    {Text(q.at("service")), Text(q.at("method")), Text("option"), Text(""),
-                                     Unsigned(g_plugin->host.clientHandle), Text(q.count("payload") ? q.at("payload") : "{}")}));
-    } else if (command == "invoke") {
-        return OutcomeValue(Perform(QIV_HTTP_POST, "/qiv-login/v1/session/invoke",
-                                    {Text(q.at("destination")), Text(q.at("method")), Structure({{"text", Text(q.at("text"))}})}));
-    } else if (command == "timer") {
+    else if (command == "proxy") return Proxy(q);
+    else if (command == "timer") {
         static std::deque<std::string> names;  // labels live as long as the library (stable addresses)
         names.push_back(q.at("name"));
         Core()->ScheduleTimer(Core(), names.back().c_str(), &OnTimer, const_cast<char*>(names.back().c_str()),
@@ -337,7 +322,6 @@ std::uint8_t QIV_CALL FakeRead(void* context, char* buffer, std::uint32_t* lengt
 void QIV_CALL FakeClose(void*) {}
 
 void QIV_CALL FakeRelease(HostResponse* response) {
-    ++g_plugin->releases;
     HostValue body = response->body;
     Clear(body);
     std::free(const_cast<char*>(response->errorText));
@@ -369,7 +353,6 @@ void QIV_CALL HandleCall(HostResponse* response, const HostRequest* request) {
         response->readChunk = &FakeRead;
         response->closeStream = &FakeClose;
         response->streamContext = new FakeStream();
-        response->sizeHint = 5;
         return;
     }
     if (command == "echo") {
@@ -394,7 +377,6 @@ void QIV_CALL HandleCall(HostResponse* response, const HostRequest* request) {
 
 // ---- route table ----
 
-const char* const kTags[] = {"Plugins", "Plugin fake"};
 ApiArgumentDescription g_commandArgument{};
 RouteArgumentLocation g_commandLocation{0, QIV_ARGUMENT_LOCATION_PATH};
 RouteFunctionEntry g_entries[2]{};
@@ -405,30 +387,19 @@ bool IsOnlyGet(const HostRequest* request) { return request->dispatchContext == 
 
 void FillEntry(RouteFunctionEntry& entry, const char* name, const char* path, std::uint32_t method, void* context) {
     entry.function.name = name;
-    entry.function.nameSpace = "";
-    entry.function.resultTypeName = "";
-    entry.function.description = "";
-    entry.function.help = "";
-    entry.function.asyncTypeName = "";
-    entry.function.tags = kTags;
-    entry.function.tagCount = 2;
     entry.function.dispatchContext = context;
     entry.HandleCall = &HandleCall;
     entry.pathTemplate = path;
     entry.method = method;
-    entry.methodWord = "";
 }
 
 void BuildTable() {
     g_commandArgument.name = "command";
-    g_commandArgument.description = "";
-    g_commandArgument.typeName = "";
     FillEntry(g_entries[0], "FakeByCommand", "/fake/{command}", QIV_HTTP_NONE, &g_contexts[0]);
     g_entries[0].function.arguments = &g_commandArgument;
     g_entries[0].function.argumentCount = 1;
     g_entries[0].argumentLocations = &g_commandLocation;
     FillEntry(g_entries[1], "GetFakeGetOnly", "/fake-get-only", QIV_HTTP_GET, &g_contexts[1]);
-    g_entries[0].function.next = &g_entries[1].function;
     g_table.functions = g_entries;
     g_table.functionCount = 2;
 }
@@ -439,7 +410,6 @@ std::uint8_t QIV_CALL Initialize(void* context, const HostContext* host) {
     auto* plugin = static_cast<FakePlugin*>(context);
     plugin->host = *host;
     Subscribe("OnServiceProxyUuidEvent", 1);
-    Subscribe("OnServiceProxyMethodEvent", 1);
     Core()->WriteLog(Core(), 3, "fake plug-in started");
     return 1;
 }

@@ -1,5 +1,6 @@
 // The development host with the test plug-in of fake_plugin.cpp loaded and initialized,
-// and helpers to run its commands and read its answers.
+// and helpers to run its commands and read its answers. Every test ends by checking that
+// each response the host filled came back exactly once (no leak, no stray release).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +18,12 @@ protected:
         ASSERT_TRUE(host.Load(QIV_FAKE_PLUGIN_PATH, HostVersion{})) << host.Error();
         ASSERT_TRUE(host.Initialize());
         host.RunUntilIdle();
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(host.Responses().Outstanding(), 0u);
+        EXPECT_EQ(host.Responses().Counts().refilledBeforeRelease, 0u);
+        EXPECT_EQ(ResponseLedger::UnknownReleases(), unknownReleasesBefore);
     }
 
     // Runs a command of the plug-in ("subscribe?name=E") and returns its answer's body.
@@ -44,6 +51,7 @@ protected:
     }
 
     DevHost host;
+    const std::uint64_t unknownReleasesBefore = ResponseLedger::UnknownReleases();
 };
 
 }  // namespace qivhost

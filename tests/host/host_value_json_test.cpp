@@ -11,44 +11,32 @@
 namespace qivhost {
 namespace {
 
-struct RoundTrip {
-    const char* json;
-    const char* expected;
-};
-
-TEST(HostValueJson, RoundTripsThroughHostValues) {
-    const RoundTrip cases[] = {
-        {"null", "null"},
-        {"true", "true"},
-        {"false", "false"},
-        {"0", "0"},
-        {"-12", "-12"},
-        {"18446744073709551615", "18446744073709551615"},
-        {"-9223372036854775808", "-9223372036854775808"},
-        {"1.5", "1.5"},
-        {"\"a\\\"b\\u00e9\"", "\"a\\\"b\xc3\xa9\""},
-        {"[]", "[]"},
-        {"{}", "{}"},
-        {R"({"b":1,"a":[true,{"x":null}]})", R"({"b":1,"a":[true,{"x":null}]})"},
-        {" [ 1 , -1 , 2.25 ] ", "[1,-1,2.25]"},
+// Numbers take the kinds the plug-in's reader uses.
+TEST(HostValueJson, RoundTripsThroughHostValuesOfTheRightKind) {
+    const struct {
+        const char* json;
+        const char* expected;
+        std::uint32_t kind;
+    } cases[] = {
+        {"null", "null", QIV_HOST_VALUE_EMPTY},
+        {"true", "true", QIV_HOST_VALUE_BOOL},
+        {"false", "false", QIV_HOST_VALUE_BOOL},
+        {"0", "0", QIV_HOST_VALUE_UNSIGNED},
+        {"-12", "-12", QIV_HOST_VALUE_SIGNED},
+        {"18446744073709551615", "18446744073709551615", QIV_HOST_VALUE_UNSIGNED},
+        {"-9223372036854775808", "-9223372036854775808", QIV_HOST_VALUE_SIGNED},
+        {"1.5", "1.5", QIV_HOST_VALUE_FLOAT},
+        {"7.0", "7.0", QIV_HOST_VALUE_FLOAT},
+        {"\"a\\\"b\\u00e9\"", "\"a\\\"b\xc3\xa9\"", QIV_HOST_VALUE_OWNED_STRING},
+        {"[]", "[]", QIV_HOST_VALUE_COLLECTION},
+        {"{}", "{}", QIV_HOST_VALUE_STRUCTURE},
+        {R"({"b":1,"a":[true,{"x":null}]})", R"({"b":1,"a":[true,{"x":null}]})", QIV_HOST_VALUE_STRUCTURE},
+        {" [ 1 , -1 , 2.25 ] ", "[1,-1,2.25]", QIV_HOST_VALUE_COLLECTION},
     };
-    for (const RoundTrip& c : cases) {
+    for (const auto& c : cases) {
         HostValueFromJson parsed = HostValueFromJsonText(c.json);
         ASSERT_TRUE(parsed.ok) << c.json << ": " << parsed.error;
         EXPECT_EQ(HostValueToJson(parsed.value.Get()), c.expected) << c.json;
-    }
-}
-
-TEST(HostValueJson, NumbersTakeTheKindsThePluginsReaderUses) {
-    const struct {
-        const char* json;
-        std::uint32_t kind;
-    } cases[] = {{"7", QIV_HOST_VALUE_UNSIGNED}, {"-7", QIV_HOST_VALUE_SIGNED}, {"7.0", QIV_HOST_VALUE_FLOAT},
-                 {"\"7\"", QIV_HOST_VALUE_OWNED_STRING}, {"[7]", QIV_HOST_VALUE_COLLECTION},
-                 {"{\"a\":7}", QIV_HOST_VALUE_STRUCTURE}, {"null", QIV_HOST_VALUE_EMPTY}, {"true", QIV_HOST_VALUE_BOOL}};
-    for (const auto& c : cases) {
-        HostValueFromJson parsed = HostValueFromJsonText(c.json);
-        ASSERT_TRUE(parsed.ok) << c.json;
         const std::uint32_t kind = parsed.value.Get().kind;
         EXPECT_EQ(kind, c.kind) << c.json;
     }
@@ -68,13 +56,16 @@ TEST(HostValueJson, StructureEntriesOwnTheirNamesInMemberOrder) {
 }
 
 TEST(HostValueJson, RejectsBadJsonWithTheReason) {
-    const RoundTrip cases[] = {
+    const struct {
+        const char* json;
+        const char* expected;
+    } cases[] = {
         {"", "The document is empty. (at offset 0)"},
         {"{", "Missing a name for object member. (at offset 1)"},
         {"[1,]", "Invalid value. (at offset 3)"},
         {"1 2", "The document root must not be followed by other values. (at offset 2)"},
     };
-    for (const RoundTrip& c : cases) {
+    for (const auto& c : cases) {
         HostValueFromJson parsed = HostValueFromJsonText(c.json);
         EXPECT_FALSE(parsed.ok) << c.json;
         EXPECT_EQ(parsed.error, c.expected) << c.json;
@@ -115,22 +106,22 @@ TEST(HostValueJson, CopyingABorrowedValueOwnsItsTextAndBytes) {
     EXPECT_EQ(HostValueToJson(copy.Get()), R"(["borrowed","3q2+"])");
 }
 
+HostValue OfKind(std::uint32_t kind) {
+    HostValue value{};
+    value.kind = kind;
+    return value;
+}
+
 TEST(HostValueJson, ReadsOddValuesWithoutFailing) {
-    HostValue negativeCount{};
-    negativeCount.kind = QIV_HOST_VALUE_COLLECTION;
+    HostValue negativeCount = OfKind(QIV_HOST_VALUE_COLLECTION);
     negativeCount.collection.count = 0xFFFFFFFFu;  // -1 read as signed: empty
     EXPECT_EQ(HostValueToJson(negativeCount), "[]");
-    HostValue unknown{};
-    unknown.kind = 11;
-    EXPECT_EQ(HostValueToJson(unknown), "null");
-    HostValue infinite{};
-    infinite.kind = QIV_HOST_VALUE_FLOAT;
+    EXPECT_EQ(HostValueToJson(OfKind(11)), "null");
+    EXPECT_EQ(HostValueToJson(OwnedHostValue::CopyOf(OfKind(11)).Get()), "null");
+    HostValue infinite = OfKind(QIV_HOST_VALUE_FLOAT);
     infinite.floatValue = std::numeric_limits<double>::infinity();
     EXPECT_EQ(HostValueToJson(infinite), "null");
-    HostValue nullText{};
-    nullText.kind = QIV_HOST_VALUE_STRING;
-    EXPECT_EQ(HostValueToJson(nullText), "\"\"");
-    EXPECT_EQ(HostValueToJson(OwnedHostValue::CopyOf(unknown).Get()), "null");
+    EXPECT_EQ(HostValueToJson(OfKind(QIV_HOST_VALUE_STRING)), "\"\"") << "a null text reads as empty";
 }
 
 TEST(HostValueJson, OwnedValuesCopyMoveAndReleaseExactlyOnce) {

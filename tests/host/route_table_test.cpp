@@ -34,21 +34,18 @@ TEST(RouteTable, TemplatesMatchLikeTheRouter) {
     }
 }
 
+RouteInfo Route(const char* name, const char* pathTemplate, std::uint32_t method, const char* methodWord = "") {
+    RouteInfo route;
+    route.name = name;
+    route.pathTemplate = pathTemplate;
+    route.method = method;
+    route.methodWord = methodWord;
+    return route;
+}
+
 std::vector<RouteInfo> Routes() {
-    std::vector<RouteInfo> routes(4);
-    routes[0].name = "GetThing";
-    routes[0].pathTemplate = "/thing";
-    routes[0].method = QIV_HTTP_GET;
-    routes[1].name = "PostThing";
-    routes[1].pathTemplate = "/thing";
-    routes[1].method = QIV_HTTP_POST;
-    routes[2].name = "PurgeThing";
-    routes[2].pathTemplate = "/thing/{id}";
-    routes[2].method = QIV_HTTP_CUSTOM;
-    routes[2].methodWord = "PURGE";
-    routes[3].name = "NoPath";
-    routes[3].method = QIV_HTTP_NONE;
-    return routes;
+    return {Route("GetThing", "/thing", QIV_HTTP_GET), Route("PostThing", "/thing", QIV_HTTP_POST),
+            Route("PurgeThing", "/thing/{id}", QIV_HTTP_CUSTOM, "PURGE"), Route("NoPath", "", QIV_HTTP_NONE)};
 }
 
 TEST(RouteTable, ChoosesByPathAndMethodAndFallsBackToThePathAlone) {

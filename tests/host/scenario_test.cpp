@@ -42,8 +42,6 @@ const BadScenario kBadJson[] = {
     {"{\"steps\": [{\"set\": \"a\", \"value\": 1}]}", "s.json: step 1 (\"set\"): \"set\" must be a path beginning with \"/\""},
     {"{\"steps\": [{\"delete\": 5}]}", "s.json: step 1 (\"delete\"): \"delete\" must be a string, not a number"},
     {"{\"steps\": [{\"call\": \"GET /x\", \"expectstatus\": 200}]}", "s.json: step 1 (\"call\"): unknown field \"expectstatus\""},
-    {"{\"steps\": [{\"title\": \"t\"}, {\"call\": \"GET /x\", \"expectStatus\": \"200\"}]}",
-     "s.json: step 2 (\"call\"): \"expectStatus\" must be an integer, not a string"},
     {"{\"steps\": [{\"call\": \"GET /x\", \"expectStatus\": 999}]}",
      "s.json: step 1 (\"call\"): \"expectStatus\" must be between 100 and 599"},
     {"{\"steps\": [{\"call\": \"get /x\"}]}", "s.json: step 1 (\"call\"): \"call\" must read \"METHOD /path\", not \"get /x\""},
@@ -198,20 +196,6 @@ TEST(ScenarioParser, YamlScalarsReadAsTheJsonTheyLookLike) {
               R"({"a":12,"b":-3,"c":2.5,"d":true,"e":null,"f":"12","g":"text","h":"7","i":1000.0,"j":""})");
 }
 
-TEST(ScenarioParser, EveryExampleFileParses) {
-    const std::filesystem::path examples = std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "examples";
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
-        const std::string extension = entry.path().extension().string();
-        if (extension != ".json" && extension != ".yaml" && extension != ".yml") continue;
-        ++files;
-        const ScenarioParse parse = LoadScenarioFile(entry.path().string());
-        EXPECT_TRUE(parse.ok) << parse.error;
-        EXPECT_FALSE(parse.scenario.steps.empty()) << entry.path();
-    }
-    EXPECT_GE(files, 2u);
-}
-
 // ---- the transcript as a person reads it ----
 
 TEST(ScenarioFormat, JsonForDisplayKeepsShortValuesOnOneLine) {
@@ -263,13 +247,13 @@ TEST(ScenarioFormat, WaitsIndentWhatHappensInsideThem) {
 
 // ---- playing, against the ABI-only test plug-in ----
 
-std::string PlayOnFake(const std::string& json, ScenarioOutcome& outcome) {
+std::string PlayOnFake(const std::string& json, ScenarioOutcome& outcome, const char* plugin = QIV_FAKE_PLUGIN_PATH) {
     const ScenarioParse parse = ParseScenarioJson(json, "fake.json");
     EXPECT_TRUE(parse.ok) << parse.error;
     std::FILE* out = std::tmpfile();
     DevHost host;
     ScenarioPlayer player(host, out);
-    outcome = player.Play(parse.scenario, QIV_FAKE_PLUGIN_PATH, HostVersion{});
+    outcome = player.Play(parse.scenario, plugin, HostVersion{});
     std::string text;
     std::rewind(out);
     for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) text += static_cast<char>(c);
@@ -339,13 +323,8 @@ TEST(ScenarioPlayer, HeldDeliveriesWaitForAPump) {
 }
 
 TEST(ScenarioPlayer, AMissingPluginEndsThePlayWithExitCodeOne) {
-    const ScenarioParse parse = ParseScenarioJson(R"({"steps": [{"title": "never"}]})", "m.json");
-    ASSERT_TRUE(parse.ok);
-    std::FILE* out = std::tmpfile();
-    DevHost host;
-    ScenarioPlayer player(host, out);
-    const ScenarioOutcome outcome = player.Play(parse.scenario, "/no/such/plugin.so", HostVersion{});
-    std::fclose(out);
+    ScenarioOutcome outcome;
+    (void)PlayOnFake(R"({"steps": [{"title": "never"}]})", outcome, "/no/such/plugin.so");
     EXPECT_FALSE(outcome.loaded);
     EXPECT_EQ(outcome.stepsPlayed, 0u);
     EXPECT_EQ(outcome.ExitCode(), 1);

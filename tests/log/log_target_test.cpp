@@ -120,22 +120,5 @@ TEST_F(LogTargetTest, TableEntriesReachTheTarget) {
     EXPECT_EQ(target.recorded.size(), 2u);
 }
 
-TEST_F(LogTargetTest, ConsoleTargetsWriteTheirLinesToTheirStreams) {
-    StdErrLogTarget stdErr({LogLevel::Okay, 0, 0, "E:#M"});
-    StdOutLogTarget stdOut({LogLevel::Okay, 0, 0, "O:#M"});
-    stdOut.SetFlushEachLine(true);
-    EXPECT_TRUE(stdOut.GetFlushEachLine());
-    LogRecord record;
-    record.message = "text";
-    ::testing::internal::CaptureStderr();
-    ::testing::internal::CaptureStdout();
-    EXPECT_TRUE(stdErr.Write(record));
-    EXPECT_TRUE(stdOut.Write(record));
-    stdErr.Flush();
-    stdOut.Flush();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "O:text\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "E:text\n");
-}
-
 }  // namespace
 }  // namespace vclient

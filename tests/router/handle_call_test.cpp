@@ -15,8 +15,6 @@
 namespace router_test {
 namespace {
 
-std::optional<std::string> Text(const char* text) { return std::string(text); }
-
 class HandleCallTest : public ::testing::Test, public RouterFixture {
 protected:
     void SetUp() override {
@@ -33,52 +31,39 @@ protected:
         registry.AddRoute(HttpMethod::Get, "/unregistered", &service, &Service::GetUnregistered);
         registry.AddRoute(HttpMethod::None, "/context", &service, &Service::Context).Argument("tag");
     }
-
-    Answer Get(const std::string& function, const std::string& url) {
+    // The filled response record of a GET, not yet read or released.
+    HostResponse Raw(const std::string& function, const std::string& url) {
         TestRequest request(kGet, url);
-        return Call(function, request);
+        const HostRequest record = request.Record(FindEntry(Table(), function)->function.dispatchContext);
+        HostResponse response{};
+        HandleCall(&response, &record);
+        return response;
     }
 };
 
 TEST_F(HandleCallTest, RecordResultArrivesAsAStructureHostValue) {
-    const RouteFunctionEntry& entry = *FindEntry(Table(), "GetItemsById");
-    TestRequest request(kGet, "/items/box");
-    const HostRequest record = request.Record(entry.function.dispatchContext);
-    HostResponse response{};
-    HandleCall(&response, &record);
-
-    const HostValue body = response.body;
-    ASSERT_EQ(body.kind, static_cast<std::uint32_t>(QIV_HOST_VALUE_STRUCTURE));
-    const HostValueStructure structure = body.structure;
+    HostResponse response = Raw("GetItemsById", "/items/box");
+    ASSERT_EQ(Copy(response.body.kind), static_cast<std::uint32_t>(QIV_HOST_VALUE_STRUCTURE));
+    const HostValueStructure structure = response.body.structure;
     ASSERT_EQ(structure.count, 3u);
-    const HostStructureEntry first = structure.entries[0];
-    EXPECT_STREQ(first.name, "count") << "entries in name order";
-    EXPECT_EQ(first.nameOwned, 1);
+    EXPECT_STREQ(structure.entries[0].name, "count") << "entries in name order";
+    EXPECT_EQ(Copy(structure.entries[0].nameOwned), 1);
     const HostValue name = structure.entries[1].value;
     ASSERT_EQ(name.kind, static_cast<std::uint32_t>(QIV_HOST_VALUE_OWNED_STRING));
     EXPECT_STREQ(name.string.text, "box");
-    const char* errorText = response.errorText;
-    const std::uint8_t errorFlag = response.errorFlag;
-    const std::int32_t status = response.status;
-    const char* resultText = response.resultText;
-    const HostRequestHeader* headers = response.headers;
-    const HostReadChunkFunction readChunk = response.readChunk;
-    const HostReleaseResponseFunction release = response.release;
-    EXPECT_EQ(errorText, nullptr);
-    EXPECT_EQ(errorFlag, 0);
-    EXPECT_EQ(status, 0) << "the handler set none";
-    ASSERT_NE(resultText, nullptr);
-    EXPECT_STREQ(resultText, "");
-    EXPECT_EQ(headers, nullptr);
-    EXPECT_EQ(readChunk, nullptr);
-    ASSERT_NE(release, nullptr);
+    EXPECT_EQ(Copy(response.errorText), nullptr);
+    EXPECT_EQ(Copy(response.errorFlag), 0);
+    EXPECT_EQ(Copy(response.status), 0) << "the handler set none";
+    ASSERT_NE(Copy(response.resultText), nullptr);
+    EXPECT_STREQ(response.resultText, "");
+    EXPECT_EQ(Copy(response.headers), nullptr);
+    EXPECT_EQ(Copy(response.readChunk), nullptr);
+    ASSERT_NE(Copy(response.release), nullptr);
 
-    release(&response);
-    const HostValue cleared = response.body;
-    const char* clearedText = response.resultText;
-    EXPECT_EQ(cleared.kind, static_cast<std::uint32_t>(QIV_HOST_VALUE_EMPTY));
-    EXPECT_EQ(clearedText, nullptr);
-    release(&response);  // a second release finds nothing left to free
+    response.release(&response);
+    EXPECT_EQ(Copy(response.body.kind), static_cast<std::uint32_t>(QIV_HOST_VALUE_EMPTY));
+    EXPECT_EQ(Copy(response.resultText), nullptr);
+    response.release(&response);  // a second release finds nothing left to free
 }
 
 TEST_F(HandleCallTest, ResultShapes) {
@@ -138,15 +123,9 @@ TEST_F(HandleCallTest, CallResultAttributesAreCopiedIntoTheResponse) {
 }
 
 TEST_F(HandleCallTest, StreamIsHandedOverThroughTheAdapters) {
-    const RouteFunctionEntry& entry = *FindEntry(Table(), "GetStream");
-    TestRequest request(kGet, "/stream");
-    const HostRequest record = request.Record(entry.function.dispatchContext);
-    HostResponse response{};
-    HandleCall(&response, &record);
-    const std::uint32_t sizeHint = response.sizeHint;
-    const std::uint32_t reserved = response.reserved;
-    EXPECT_EQ(sizeHint, 10000u);
-    EXPECT_EQ(reserved, 0u);
+    HostResponse response = Raw("GetStream", "/stream");
+    EXPECT_EQ(Copy(response.sizeHint), 10000u);
+    EXPECT_EQ(Copy(response.reserved), 0u);
     const Answer answer = ReadAnswer(response);
     EXPECT_TRUE(answer.streamed);
     EXPECT_EQ(answer.streamText, std::string(10000, 's'));
@@ -155,21 +134,13 @@ TEST_F(HandleCallTest, StreamIsHandedOverThroughTheAdapters) {
 }
 
 TEST_F(HandleCallTest, StreamNeverReadIsClosedAndFreedOnRelease) {
-    const RouteFunctionEntry& entry = *FindEntry(Table(), "GetStream");
-    TestRequest request(kGet, "/stream");
-    const HostRequest record = request.Record(entry.function.dispatchContext);
-    HostResponse response{};
-    HandleCall(&response, &record);
-    const HostReadChunkFunction read = response.readChunk;
-    void* context = response.streamContext;
+    HostResponse response = Raw("GetStream", "/stream");
     std::uint32_t length = 10;
-    EXPECT_EQ(read(context, nullptr, &length, nullptr), 0) << "no buffer";
-    EXPECT_EQ(read(context, nullptr, nullptr, nullptr), 0) << "no length";
-    const HostReleaseResponseFunction release = response.release;
-    release(&response);
+    EXPECT_EQ(response.readChunk(response.streamContext, nullptr, &length, nullptr), 0) << "no buffer";
+    EXPECT_EQ(response.readChunk(response.streamContext, nullptr, nullptr, nullptr), 0) << "no length";
+    response.release(&response);
     EXPECT_TRUE(service.streamClosed);
-    const HostReadChunkFunction cleared = response.readChunk;
-    EXPECT_EQ(cleared, nullptr);
+    EXPECT_EQ(Copy(response.readChunk), nullptr);
 }
 
 TEST_F(HandleCallTest, CallContextDescribesTheCall) {
@@ -198,17 +169,16 @@ TEST_F(HandleCallTest, CallContextDescribesTheCall) {
 
 TEST_F(HandleCallTest, ForeignDispatchContextIsRejected) {
     RouteDispatchContext forged{&registry, nullptr};
-    TestRequest request(kGet, "/color");
-    const HostRequest record = request.Record(&forged);
-    HostResponse response{};
-    HandleCall(&response, &record);
-    EXPECT_EQ(ReadAnswer(response).errorText, Text("Invalid function"));
-
-    RouteDispatchContext copied = registry.FindRoute("GetColor")->context;
-    const HostRequest copy = request.Record(&copied);
-    HostResponse second{};
-    HandleCall(&second, &copy);
-    EXPECT_EQ(ReadAnswer(second).status, 404) << "only the binding's own context is accepted";
+    RouteDispatchContext copied = registry.FindRoute("GetColor")->context;  // only the binding's own is accepted
+    for (RouteDispatchContext* context : {&forged, &copied}) {
+        TestRequest request(kGet, "/color");
+        const HostRequest record = request.Record(context);
+        HostResponse response{};
+        HandleCall(&response, &record);
+        const Answer answer = ReadAnswer(response);
+        EXPECT_EQ(answer.status, 404);
+        EXPECT_EQ(answer.errorText, Text("Invalid function"));
+    }
 }
 
 }  // namespace

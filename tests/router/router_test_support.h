@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -118,7 +119,6 @@ public:
         return tag;
     }
     std::string ContextByValue(CallContext context) { return context.url; }
-    std::string Header(const std::string& token) { return token; }
     std::string Two(const std::string& id, std::int32_t n) { return id + ":" + std::to_string(n); }
 
     int acks = 0;
@@ -129,7 +129,7 @@ public:
 // A request built from owned texts and arrays; Record() points into them.
 class TestRequest {
 public:
-    TestRequest(std::uint32_t method, std::string url) : method_(method), url_(std::move(url)) {}
+    TestRequest(std::uint32_t method, std::string url) : method_(method), url_(Keep(std::move(url))) {}
     TestRequest(const TestRequest&) = delete;
     TestRequest& operator=(const TestRequest&) = delete;
     ~TestRequest() {
@@ -140,23 +140,22 @@ public:
     }
 
     TestRequest& Word(std::string word) {
-        word_ = std::move(word);
+        word_ = Keep(std::move(word));
         return *this;
     }
     TestRequest& Header(std::string name, std::string value) {
-        headers_.emplace_back(std::move(name), std::move(value));
+        headers_.push_back(HostRequestHeader{Keep(std::move(name)), Keep(std::move(value))});
         return *this;
     }
     TestRequest& Body(std::string contentType, std::string body) {
-        contentType_ = std::move(contentType);
+        contentType_ = Keep(std::move(contentType));
         body_ = std::vector<char>(body.begin(), body.end());  // no terminating NUL
         return *this;
     }
     // A typed parameter; `value` is taken over and cleared with the request.
     TestRequest& Parameter(std::optional<std::string> name, HostValue value) {
-        names_.push_back(std::make_unique<std::optional<std::string>>(std::move(name)));
         HostRequestParameter parameter{};
-        parameter.name = names_.back()->has_value() ? names_.back()->value().c_str() : nullptr;
+        parameter.name = name ? Keep(std::move(*name)) : nullptr;
         parameter.value = value;
         parameters_.push_back(parameter);
         return *this;
@@ -167,39 +166,34 @@ public:
         return Parameter(std::move(name), value);
     }
 
-    HostRequest Record(void* dispatchContext) {
-        headerRecords_.clear();
-        for (const auto& [name, value] : headers_) {
-            HostRequestHeader header{};
-            header.name = name.c_str();
-            header.value = value.c_str();
-            headerRecords_.push_back(header);
-        }
+    HostRequest Record(void* dispatchContext) const {
         HostRequest request{};
         request.method = method_;
-        request.url = url_.c_str();
+        request.url = url_;
         request.parameters = parameters_.empty() ? nullptr : parameters_.data();
         request.parameterCount = static_cast<std::uint32_t>(parameters_.size());
         request.dispatchContext = dispatchContext;
-        request.headers = headerRecords_.empty() ? nullptr : headerRecords_.data();
-        request.headerCount = static_cast<std::uint32_t>(headerRecords_.size());
-        request.contentType = contentType_.c_str();
+        request.headers = headers_.empty() ? nullptr : headers_.data();
+        request.headerCount = static_cast<std::uint32_t>(headers_.size());
+        request.contentType = contentType_;
         request.body = body_.empty() ? nullptr : body_.data();
         request.bodyLength = static_cast<std::uint32_t>(body_.size());
         request.clientHandle = 77;
-        request.methodWord = word_ ? word_->c_str() : nullptr;
+        request.methodWord = word_;
         return request;
     }
 
 private:
+    // Texts live in a deque, so the pointers handed out stay valid as more are added.
+    const char* Keep(std::string text) { return texts_.emplace_back(std::move(text)).c_str(); }
+
+    std::deque<std::string> texts_;
     std::uint32_t method_;
-    std::string url_;
-    std::optional<std::string> word_;
-    std::vector<std::pair<std::string, std::string>> headers_;
-    std::vector<HostRequestHeader> headerRecords_;
-    std::string contentType_;
+    const char* url_;
+    const char* word_ = nullptr;
+    const char* contentType_ = "";
+    std::vector<HostRequestHeader> headers_;
     std::vector<char> body_;
-    std::vector<std::unique_ptr<std::optional<std::string>>> names_;
     std::vector<HostRequestParameter> parameters_;
 };
 
@@ -219,19 +213,21 @@ struct Answer {
     bool released = false;
 };
 
+// Reads a packed field by value: a reference to it would be misaligned.
+template <typename T>
+T Copy(T value) {
+    return value;
+}
+
 inline std::string ReadStream(const HostResponse& response) {
-    const HostReadChunkFunction read = response.readChunk;
-    const HostCloseStreamFunction close = response.closeStream;
-    void* context = response.streamContext;
     std::string text;
-    std::uint8_t more = 1;
-    while (more != 0) {
+    for (std::uint8_t more = 1; more != 0;) {
         char buffer[4096];
         std::uint32_t length = sizeof buffer;
-        if (read(context, buffer, &length, &more) == 0) break;
+        if (Copy(response.readChunk)(response.streamContext, buffer, &length, &more) == 0) break;
         text.append(buffer, length);
     }
-    if (close != nullptr) close(context);
+    if (Copy(response.closeStream) != nullptr) response.closeStream(response.streamContext);
     return text;
 }
 
@@ -239,56 +235,43 @@ inline std::string ReadStream(const HostResponse& response) {
 inline Answer ReadAnswer(HostResponse& response) {
     Answer answer;
     answer.status = response.status;
-    const char* errorText = response.errorText;
-    if (errorText != nullptr) answer.errorText = errorText;
+    if (Copy(response.errorText) != nullptr) answer.errorText = Copy(response.errorText);
     answer.errorFlag = response.errorFlag;
     answer.resultFlag = response.resultFlag;
     answer.resultMode = response.resultMode;
-    const char* resultText = response.resultText;
-    if (resultText != nullptr) answer.resultText = resultText;
-    const HostRequestHeader* headers = response.headers;
-    const std::uint32_t headerCount = response.headerCount;
-    for (std::uint32_t index = 0; headers != nullptr && index < headerCount; ++index) {
-        const HostRequestHeader header = headers[index];
-        answer.headers.emplace_back(header.name, header.value);
+    if (Copy(response.resultText) != nullptr) answer.resultText = Copy(response.resultText);
+    for (std::uint32_t index = 0; Copy(response.headers) != nullptr && index < response.headerCount; ++index) {
+        const HostRequestHeader header = response.headers[index];
+        answer.headers.emplace_back(Copy(header.name), Copy(header.value));
     }
     const HostValue body = response.body;
     answer.bodyKind = body.kind;
     BindingResult converted;
     (void)HostValueToBinding(converted, answer.body, body, "<body>");
-    const HostReadChunkFunction read = response.readChunk;
-    if (read != nullptr) {
-        answer.streamed = true;
-        answer.streamText = ReadStream(response);
-    }
-    const HostReleaseResponseFunction release = response.release;
-    if (release != nullptr) {
-        release(&response);
-        answer.released = true;
-    }
+    answer.streamed = Copy(response.readChunk) != nullptr;
+    if (answer.streamed) answer.streamText = ReadStream(response);
+    answer.released = Copy(response.release) != nullptr;
+    if (answer.released) response.release(&response);
     return answer;
 }
 
 // The route entry of a function in a built table, or null.
 inline const RouteFunctionEntry* FindEntry(const RouteTableDescriptor& table, const std::string& name) {
-    const RouteFunctionEntry* entries = table.functions;
-    const std::uint32_t count = table.functionCount;
-    for (std::uint32_t index = 0; index < count; ++index) {
-        const char* entryName = entries[index].function.name;
-        if (name == entryName) return &entries[index];
+    for (std::uint32_t index = 0; index < table.functionCount; ++index) {
+        if (name == table.functions[index].function.name) return &table.functions[index];
     }
     return nullptr;
 }
 
 // Calls a function through its route entry, as a host does, and reads the answer.
 inline Answer CallEntry(const RouteFunctionEntry& entry, TestRequest& request) {
-    void* context = entry.function.dispatchContext;
-    const RouteHandleCallFunction handleCall = entry.HandleCall;
-    const HostRequest record = request.Record(context);
+    const HostRequest record = request.Record(entry.function.dispatchContext);
     HostResponse response{};
-    handleCall(&response, &record);
+    Copy(entry.HandleCall)(&response, &record);
     return ReadAnswer(response);
 }
+
+inline std::optional<std::string> Text(const char* text) { return std::string(text); }
 
 // A registry with the test types and whatever routes a test declares.
 class RouterFixture {
@@ -301,6 +284,10 @@ public:
         const RouteFunctionEntry* entry = FindEntry(Table(), function);
         if (entry == nullptr) throw std::logic_error("no route entry named " + function);
         return CallEntry(*entry, request);
+    }
+    Answer Get(const std::string& function, const std::string& url) {
+        TestRequest request(QIV_HTTP_GET, url);
+        return Call(function, request);
     }
 
     ApiRegistry registry;

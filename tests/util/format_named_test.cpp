@@ -47,7 +47,8 @@ TEST(FormatNamed, TheErrorResponseMessage) {
               "Error response for %1 %2: %3");
 }
 
-TEST(FormatNamed, EscapesAndPlainPlaceholders) {
+// Expanded with the arguments 5, 2 and 3.
+TEST(FormatNamed, EscapesPlaceholdersAndConversionsShareTheNumbering) {
     const TemplateCase cases[] = {
         {"{a}{{b}}", "%1{b}", "5{b}"},
         {"{{x}} {a}", "{x} %1", "{x} 5"},
@@ -63,23 +64,13 @@ TEST(FormatNamed, EscapesAndPlainPlaceholders) {
         {"{a", "{a", "{a"},   // not closed: kept as written
         {"{a%}", "%1", "5"},  // "%" belongs to the name
         {"{a\\}b}", "%1", "5"},
+        {"%d and {a}", "%d and %2", "5 and 2"},
+        {"%*d|{a}", "%*d|%3", "    2|3"},                 // the "*" takes a number too
+        {"%1$*2$d|{a}", "%1$*2$d|%2", " 5|2"},             // "*2$" names its argument
+        {"{a} {b} {c} {d}", "%1 %2 %3 {d}", "5 2 3 {d}"},  // no fourth argument: kept as written
     };
     for (const auto& c : cases) {
-        const Named named = Expand(c.templ, 5);
-        EXPECT_EQ(named.format, c.format) << c.templ;
-        EXPECT_EQ(named.message, c.message) << c.templ;
-    }
-}
-
-TEST(FormatNamed, PlaceholdersAndConversionsShareTheNumbering) {
-    const TemplateCase cases[] = {
-        {"%d and {a}", "%d and %2", "1 and 2"},
-        {"%*d|{a}", "%*d|%3", "2|3"},                      // the "*" takes a number too
-        {"%1$*2$d|{a}", "%1$*2$d|%2", " 1|2"},             // "*2$" names its argument
-        {"{a} {b} {c} {d}", "%1 %2 %3 {d}", "1 2 3 {d}"},  // no fourth argument: kept as written
-    };
-    for (const auto& c : cases) {
-        const Named named = Expand(c.templ, 1, 2, 3);
+        const Named named = Expand(c.templ, 5, 2, 3);
         EXPECT_EQ(named.format, c.format) << c.templ;
         EXPECT_EQ(named.message, c.message) << c.templ;
     }

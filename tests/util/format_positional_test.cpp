@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -162,11 +161,10 @@ TEST(FormatPositional, EndsEarlyWhereTheFormatCannotBeHonoured) {
     EXPECT_EQ(Text("x%1$*5$d y", 1), "x") << "star argument beyond count";
     EXPECT_EQ(Text("x%1$*0$d y", 1), "x") << "there is no argument 0";
     EXPECT_EQ(Text("x%*d y", 1), "x") << "star takes the only argument, the value has none";
+    EXPECT_EQ(Text("a%*d b", PluginApiVersion{3, 0, 0, "", ""}, 5), "a") << "a version is no width";
 }
 
 TEST(FormatPositional, SixtyFourBitValuesOnEveryTarget) {
-    EXPECT_EQ(Text("%1", INT64_MIN), "-9223372036854775808");
-    EXPECT_EQ(Text("%1", UINT64_MAX), "18446744073709551615");
     EXPECT_EQ(Text("%d|%d", INT64_MIN, INT64_MAX), "-9223372036854775808|9223372036854775807");
     EXPECT_EQ(Text("%1 %2", LONG_MIN, ULONG_MAX),
               std::to_string(LONG_MIN) + " " + std::to_string(ULONG_MAX));
@@ -180,15 +178,6 @@ TEST(FormatPositional, NarrowTypesWidenToThirtyTwoBits) {
     EXPECT_EQ(Text("%1$x", std::int16_t{-1}), "ffffffff");
 }
 
-TEST(FormatPositional, TheCoreVersionMessage) {
-    const PluginApiVersion plugin{18, 0, 0, "", ""};
-    const PluginApiVersion core{17, 4, 1, "beta", "9"};
-    EXPECT_EQ(Text("%1 which supports plugin API %2 is not compatible with core's plugin API %3",
-                   "qpx-be-qiv-honor-v2", plugin, core),
-              "qpx-be-qiv-honor-v2 which supports plugin API 18.0.0 is not compatible with core's "
-              "plugin API 17.4.1-beta+9");
-}
-
 TEST(FormatPositional, OutputIsBoundedByTheBuffer) {
     EXPECT_EQ(Text("%1", std::string(5000, 'x')), std::string(4095, 'x'));
     EXPECT_EQ(Text(std::string(5000, 'y').c_str()), std::string(4095, 'y'));
@@ -197,18 +186,12 @@ TEST(FormatPositional, OutputIsBoundedByTheBuffer) {
     EXPECT_EQ(Text("%.*d", INT_MAX, 5), std::string(4095, '0'));
 }
 
-TEST(FormatPositional, SmallBuffersHoldAPrefixAndATerminator) {
+TEST(FormatPositional, MissingBuffersFormatsAndArgumentsGiveNothing) {
     const std::string word = "abcdefgh";
     const FormatArgument argument(word);
-    char buffer[8];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(FormatPositional(buffer, 1, "%1 and more", &argument, 1), 0u);
-    EXPECT_EQ(buffer[0], '\0');
-    EXPECT_EQ(buffer[1], '#');
-    EXPECT_EQ(FormatPositional(buffer, 5, "%1 and more", &argument, 1), 4u);
-    EXPECT_STREQ(buffer, "abcd");
-    EXPECT_EQ(buffer[5], '#');
+    char buffer[8] = "#######";
     EXPECT_EQ(FormatPositional(buffer, 0, "%1", &argument, 1), 0u);
+    EXPECT_EQ(buffer[0], '#') << "a zero size writes nothing";
     EXPECT_EQ(FormatPositional(nullptr, 8, "%1", &argument, 1), 0u);
     EXPECT_EQ(FormatPositional(buffer, sizeof buffer, nullptr, &argument, 1), 0u);
     EXPECT_STREQ(buffer, "");

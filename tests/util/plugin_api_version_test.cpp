@@ -42,10 +42,5 @@ TEST(PluginApiVersion, FormatsUnderStringRules) {
     for (const auto& c : cases) EXPECT_EQ(Format(c.format, version), c.expected) << c.format;
 }
 
-TEST(PluginApiVersion, IsNotAWidth) {
-    const PluginApiVersion version{3, 0, 0, "", ""};
-    EXPECT_EQ(Format("a%*d b", version, 5), "a");
-}
-
 }  // namespace
 }  // namespace vclient

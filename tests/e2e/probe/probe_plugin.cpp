@@ -1,14 +1,9 @@
-// The probe: a plug-in built only for the end-to-end tests. It exercises the runtime's
-// roads one by one, beside the honor feature, through the same export the host knows:
-//   - routes whose arguments come from the path, the query, a header and a typed body
-//     (JSON, MessagePack, YAML);
-//   - an outgoing GET of a host resource, answered as it came or as an internal error;
-//   - a service-proxy call awaited in the handler (uuid-based) and a method-based one;
-//   - exact and pattern observers that note what they see and publish a mirror of it
-//     (one of them waits for a lookup of its own when asked to);
-//   - a Vyre subscription and a Vyre invocation of records with class names;
-//   - telemetry, and a one-shot timer that publishes when it fires.
-// Everything a handler sees is noted in order and readable at GET "/qiv-probe/v1/seen".
+// The probe: a plug-in built only for the end-to-end tests, answering to the export the
+// host knows. It exercises the runtime's roads one by one: argument binding from path,
+// query, header and typed bodies; outgoing GETs; service-proxy calls (uuid- and
+// method-based); exact and pattern observers that publish a mirror (an item named "ask"
+// makes one wait for a lookup of its own); Vyre; telemetry; one-shot timers. Everything a
+// handler sees is noted in order and readable at GET "/qiv-probe/v1/seen".
 #include <cstdint>
 #include <future>
 #include <memory>
