@@ -96,7 +96,7 @@ public:
     explicit SpareChunks(const benchmark::State& state) {
         BindingPageSource::Instance().SetSpareChunkLimit(static_cast<std::size_t>(state.range(0)));
     }
-    ~SpareChunks() { BindingPageSource::Instance().SetSpareChunkLimit(0); }
+    ~SpareChunks() { BindingPageSource::Instance().SetSpareChunkLimit(BindingPageSource::kDefaultSpareChunks); }
     SpareChunks(const SpareChunks&) = delete;
     SpareChunks& operator=(const SpareChunks&) = delete;
 };
@@ -196,10 +196,10 @@ void BM_HeapBuildAndDestroy(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_Build)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DeepCopy)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Destroy)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ArenaBuildAndDestroy)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Build)->Arg(0)->Arg(64)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeepCopy)->Arg(0)->Arg(64)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Destroy)->Arg(0)->Arg(64)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ArenaBuildAndDestroy)->Arg(0)->Arg(64)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HeapBuildAndDestroy)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "binding/page_source.h"
 #include "binding/register_type.h"
 #include "qiv/plugin_abi.h"
 #include "router/api_registry.h"
@@ -42,9 +41,6 @@ public:
 
 struct Fixture {
     Fixture() {
-        // Trees are built and dropped per call; as the plug-in does at run time, keep a few
-        // spare chunks so that a call does not reserve and release pages from the system.
-        BindingPageSource::Instance().SetSpareChunkLimit(4);
         RegisterRecord<Summary>(registry, "Summary").QIV_FIELD(name).QIV_FIELD(level).QIV_FIELD(locked);
         RegisterRecord<Vote>(registry, "Vote").QIV_FIELD(player).QIV_FIELD(gameId).QIV_FIELD(notes);
         registry.AddRoute(HttpMethod::Get, "/qiv-honor-v2/v1/summary", &service, &Service::GetSummary);

@@ -20,7 +20,9 @@ struct FieldInsertPoint {
     bool left = true;
 };
 
-// The node named `name`, or null; on a miss, `where` receives the insertion point.
+// The node named `name`, or null; on a miss, `where` receives the insertion point. Given
+// `where` (a lookup before an insertion), a name at or after the last one is settled by
+// comparing with that one alone.
 [[nodiscard]] FieldNode* FindFieldNode(const StructurePart& tree, std::string_view name,
                                        FieldInsertPoint* where) noexcept;
 // Links `node` at `where` (found by FindFieldNode with no insert in between) and rebalances.

@@ -10,15 +10,8 @@ PropertyArena::PropertyArena() {
     }
 }
 
-void* PropertyArena::Allocate(std::size_t bytes) {
-    if (bytes > kMaxSlotSize) {
-        throw std::bad_alloc();
-    }
-    void* slot = ClassFor(bytes).Allocate();
-    if (slot == nullptr) {
-        throw std::bad_alloc();
-    }
-    return slot;
+void PropertyArena::ThrowOutOfMemory() {
+    throw std::bad_alloc();
 }
 
 void PropertyArena::Release(void* slot, std::size_t bytes) noexcept {
@@ -36,17 +29,30 @@ detail::StringEntry* PropertyArena::Intern(std::string_view text) {
     if (text.empty()) {
         return &detail::EmptyStringEntry();
     }
-    return Intern(text, Fnv1a(text));
+    if (detail::StringEntry* entry = strings_.FindRecent(text)) {
+        ++entry->count;
+        return entry;
+    }
+    return InternHashed(text, Fnv1a(text));
 }
 
 detail::StringEntry* PropertyArena::Intern(std::string_view text, std::uint32_t hash) {
     if (text.empty()) {
         return &detail::EmptyStringEntry();
     }
+    if (detail::StringEntry* entry = strings_.FindRecent(text)) {
+        ++entry->count;
+        return entry;
+    }
+    return InternHashed(text, hash);
+}
+
+detail::StringEntry* PropertyArena::InternHashed(std::string_view text, std::uint32_t hash) {
     detail::StringEntry* entry = strings_.Find(text, hash);
     if (entry == nullptr) {
         entry = AddEntry(std::string(text), hash);
     }
+    strings_.Remember(entry);
     ++entry->count;
     return entry;
 }
@@ -55,11 +61,16 @@ detail::StringEntry* PropertyArena::Intern(std::string&& text) {
     if (text.empty()) {
         return &detail::EmptyStringEntry();
     }
+    if (detail::StringEntry* entry = strings_.FindRecent(text)) {
+        ++entry->count;
+        return entry;
+    }
     const std::uint32_t hash = Fnv1a(text);
     detail::StringEntry* entry = strings_.Find(text, hash);
     if (entry == nullptr) {
         entry = AddEntry(std::move(text), hash);
     }
+    strings_.Remember(entry);
     ++entry->count;
     return entry;
 }
@@ -86,11 +97,6 @@ std::size_t PropertyArena::PagesHeld() const noexcept {
 std::uint32_t PropertyArena::StringUseCount(std::string_view text) const noexcept {
     const detail::StringEntry* entry = strings_.Find(text, Fnv1a(text));
     return entry == nullptr ? 0 : entry->count;
-}
-
-detail::SlabClass& PropertyArena::ClassFor(std::size_t bytes) noexcept {
-    const std::size_t index = bytes == 0 ? 0 : (bytes + 3) / 4 - 1;
-    return classes_[index];
 }
 
 detail::StringEntry* PropertyArena::AddEntry(std::string&& text, std::uint32_t hash) {

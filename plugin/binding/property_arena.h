@@ -59,7 +59,13 @@ public:
     PropertyArena& operator=(const PropertyArena&) = delete;
 
     // A slot of at least `bytes` (1 to 72); throws std::bad_alloc when no page is left.
-    [[nodiscard]] void* Allocate(std::size_t bytes);
+    [[nodiscard]] void* Allocate(std::size_t bytes) {
+        void* slot = bytes <= kMaxSlotSize ? ClassFor(bytes).Allocate() : nullptr;
+        if (slot == nullptr) {
+            ThrowOutOfMemory();
+        }
+        return slot;
+    }
     // Gives back a slot obtained from Allocate with the same `bytes`.
     void Release(void* slot, std::size_t bytes) noexcept;
     // Drops every slot and every interned text at once, giving all pages back. Used when
@@ -101,8 +107,12 @@ public:
     [[nodiscard]] std::uint32_t StringUseCount(std::string_view text) const noexcept;
 
 private:
-    [[nodiscard]] detail::SlabClass& ClassFor(std::size_t bytes) noexcept;
+    [[nodiscard]] detail::SlabClass& ClassFor(std::size_t bytes) noexcept {
+        return classes_[bytes == 0 ? 0 : (bytes + 3) / 4 - 1];
+    }
+    [[noreturn]] static void ThrowOutOfMemory();
     detail::StringEntry* AddEntry(std::string&& text, std::uint32_t hash);
+    detail::StringEntry* InternHashed(std::string_view text, std::uint32_t hash);
 
     detail::SlabClass classes_[kClassCount];
     detail::StringTable strings_;

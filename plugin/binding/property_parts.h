@@ -35,6 +35,7 @@ struct BlobPart {
 // The root of a red-black tree of FieldNodes ordered by name, and its node count.
 struct StructurePart {
     FieldNode* root = nullptr;
+    FieldNode* last = nullptr;  // the field with the greatest name: readers often add names in order
     std::size_t count = 0;
     StructurePart* pending = nullptr;
 };

@@ -16,12 +16,6 @@ unsigned char* Bytes(SlabPageHeader* page) {
     return reinterpret_cast<unsigned char*>(page);
 }
 
-std::uint16_t ReadLink(const unsigned char* slot) {
-    std::uint16_t index = 0;
-    std::memcpy(&index, slot, sizeof index);
-    return index;
-}
-
 void WriteLink(unsigned char* slot, std::uint16_t index) {
     std::memcpy(slot, &index, sizeof index);
 }
@@ -29,10 +23,15 @@ void WriteLink(unsigned char* slot, std::uint16_t index) {
 }  // namespace
 
 SlabClass::~SlabClass() {
-    ReturnAllPages();
+    if (pagesHeld_ != 0) {
+        ReturnAllPages();
+    }
 }
 
 void SlabClass::Reset() {
+    if (pagesHeld_ == 0 && current_ == InlinePage() && current_->used == 0) {
+        return;  // nothing out: the inline page's free list is already whole
+    }
     ReturnAllPages();
     current_ = InlinePage();
     full_ = nullptr;
@@ -60,19 +59,9 @@ void SlabClass::Init(std::uint16_t slotSize) {
     InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
 }
 
-void* SlabClass::Allocate() {
-    if (current_ == nullptr && !AddPage()) {
-        return nullptr;
-    }
-    SlabPageHeader* page = current_;
-    unsigned char* slot = Bytes(page) + std::size_t{page->firstFree} * slotSize_;
-    page->firstFree = ReadLink(slot);
-    ++page->used;
-    if (page->firstFree == 0) {
-        Unlink(current_, page);
-        LinkAtHead(full_, page);
-    }
-    return slot;
+void SlabClass::PageFilled(SlabPageHeader* page) {
+    Unlink(current_, page);
+    LinkAtHead(full_, page);
 }
 
 void SlabClass::Release(void* slot) {
@@ -120,14 +109,9 @@ bool SlabClass::AddPage() {
 void SlabClass::InitPage(SlabPageHeader* page, std::uint16_t pageSize) const {
     std::memset(page, 0, sizeof(SlabPageHeader));
     page->pageSize = pageSize;
-    const std::size_t first = (sizeof(SlabPageHeader) + slotSize_ - 1) / slotSize_;
-    const std::size_t last = pageSize / slotSize_ - 1;
-    unsigned char* bytes = Bytes(page);
-    for (std::size_t i = first; i < last; ++i) {
-        WriteLink(bytes + i * slotSize_, static_cast<std::uint16_t>(i + 1));
-    }
-    WriteLink(bytes + last * slotSize_, 0);
-    page->firstFree = static_cast<std::uint16_t>(first);
+    const auto first = static_cast<std::uint16_t>((sizeof(SlabPageHeader) + slotSize_ - 1) / slotSize_);
+    page->firstFree = first;
+    page->untouched = first;
 }
 
 void SlabClass::LinkAtHead(SlabPageHeader*& head, SlabPageHeader* page) {

@@ -10,6 +10,18 @@ std::size_t BucketOf(std::uint32_t hash, std::size_t bucketCount) {
     return hash & (bucketCount - 1);
 }
 
+// Eight bytes from `bytes` as one number (fixed-size copies compile to single loads).
+std::uint64_t Load8(const char* bytes) noexcept {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+std::uint32_t Load4(const char* bytes) noexcept {
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
 
 }  // namespace
 
@@ -17,6 +29,26 @@ constinit StringEntry gEmptyStringEntry{};
 
 StringTable::~StringTable() {
     ResetBuckets();
+}
+
+std::size_t StringTable::RecentSlot(std::string_view text) noexcept {
+    const char* bytes = text.data();
+    const std::size_t size = text.size();
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    if (size >= 8) {
+        first = Load8(bytes);
+        last = Load8(bytes + size - 8);
+    } else if (size >= 4) {
+        first = Load4(bytes);
+        last = Load4(bytes + size - 4);
+    } else if (size > 0) {
+        first = static_cast<unsigned char>(bytes[0]);
+        last = (std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8) |
+               static_cast<unsigned char>(bytes[size - 1]);
+    }
+    const std::uint64_t mixed = ((first ^ size) * 0x9E3779B97F4A7C15ull) ^ (last * 0xC2B2AE3D27D4EB4Full);
+    return static_cast<std::size_t>(mixed >> 57) % kRecentSlots;
 }
 
 StringEntry* StringTable::Find(std::string_view text, std::uint32_t hash) const noexcept {
@@ -49,12 +81,19 @@ void StringTable::Remove(StringEntry* entry) noexcept {
     }
     *link = entry->next;
     entry->next = nullptr;
+    if (StringEntry*& cached = recent_[RecentSlot(entry->text)]; cached == entry) {
+        cached = nullptr;
+    }
     if (--size_ == 0) {
         ResetBuckets();
     }
 }
 
 void StringTable::DestroyAll() noexcept {
+    if (size_ == 0) {
+        return;  // nothing to destroy; the cache holds only entries of the table, so none
+    }
+    std::memset(recent_, 0, sizeof recent_);
     for (std::size_t i = 0; i < bucketCount_ && size_ != 0; ++i) {
         StringEntry* entry = buckets_[i];
         while (entry != nullptr) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -137,28 +138,36 @@ private:
     return message;
 }
 
-// Parses `text`, which holds `length` characters and a NUL after them.
-[[nodiscard]] BindingResult ParseText(const char* text, std::size_t length) {
+// Parses the document in `text` (its bytes up to the first NUL). The tree interns every
+// text it keeps, so the reader may parse a copy in place: strings are unescaped where they
+// stand instead of being copied out first.
+[[nodiscard]] BindingResult ParseText(std::string_view text) {
     BindingResult result;
     std::size_t start = 0;
-    while (start < length && IsBlank(text[start])) {
+    while (start < text.size() && IsBlank(text[start])) {
         ++start;
     }
-    if (start == length) {
+    if (start == text.size()) {
         return result;  // an empty document is no error
     }
-    const std::string_view whole(text, length);
-    if (const std::size_t runaway = FindRunawayNumber(whole); runaway != std::string_view::npos) {
+    if (const std::size_t runaway = FindRunawayNumber(text); runaway != std::string_view::npos) {
         result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
         return result;
     }
     TreeBuilder builder(result.Value());
     rapidjson::Reader reader;
-    rapidjson::StringStream stream(text);
-    const rapidjson::ParseResult parsed =
-        MayHoldHugeNegativeExponent(whole)
-            ? reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder)
-            : reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+    rapidjson::ParseResult parsed;
+    std::string copy;  // holds the text the in-place parse works on
+    if (MayHoldHugeNegativeExponent(text)) {
+        // Numbers reach the builder as texts here, which an in-place parse leaves unterminated.
+        copy.assign(text);
+        rapidjson::StringStream stream(copy.c_str());
+        parsed = reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder);
+    } else {
+        copy.assign(text);
+        rapidjson::InsituStringStream stream(copy.data());
+        parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, builder);
+    }
     if (!parsed.IsError()) {
         return result;
     }
@@ -176,19 +185,18 @@ BindingResult JsonToBinding(const char* text) {
     if (text == nullptr) {
         return {};
     }
-    return ParseText(text, std::strlen(text));
+    return ParseText(text);
 }
 
 BindingResult JsonToBinding(const std::string& text) {
-    return ParseText(text.c_str(), DocumentUpToNul(text.data(), text.size()).size());
+    return ParseText(DocumentUpToNul(text.data(), text.size()));
 }
 
 BindingResult JsonToBinding(const char* data, std::size_t length) {
     if (data == nullptr) {
         return {};
     }
-    const std::string copy(DocumentUpToNul(data, length));  // the parser needs a terminating NUL
-    return ParseText(copy.c_str(), copy.size());
+    return ParseText(DocumentUpToNul(data, length));
 }
 
 }  // namespace vclient

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,17 +43,28 @@ TEST(BindingPropertyFields, IterateInUnsignedByteOrder) {
     }
 }
 
-// Many names inserted in scrambled order still come out sorted and are all found.
+// Many names inserted in ascending runs (each after the greatest so far) and in scrambled
+// order still come out sorted, once each, and are all found; asking again for a name,
+// the greatest included, gives the field already there.
 TEST(BindingPropertyFields, LargeStructureStaysOrderedAndSearchable) {
     BindingProperty value;
     std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i) {
-        names.push_back(std::string("f").append(std::to_string((i * 7919) % 2000)));
-        value.Field(names.back()).SetString(names.back());
+    for (int i = 0; i < 1000; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "m%04d", i);
+        names.emplace_back(name);
     }
-    EXPECT_EQ(value.Size(), 2000u);
+    for (int i = 0; i < 2000; ++i) names.push_back(std::string("f").append(std::to_string((i * 7919) % 2000)));
+    for (int i = 0; i < 500; ++i) names.push_back(std::string("z").append(std::to_string(i)));
+    for (const std::string& name : names) value.Field(name).SetString(name);
+    const std::size_t count = names.size();
+    for (const std::string& name : {names.front(), names[1500], names.back()}) {
+        value.Field(name).SetString(name);
+    }
+    EXPECT_EQ(value.Size(), count);
     const std::vector<std::string> sorted = FieldNames(value);
     EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
     for (const std::string& name : names) {
         ASSERT_EQ(value.Find(name).GetString(), name);
     }

@@ -18,7 +18,15 @@ BindingPageSource& Source() {
     return BindingPageSource::Instance();
 }
 
-TEST(BindingPageSource, HandsOutAlignedDistinctWritablePages) {
+// Most cases watch chunks come and go, so they run with no spares kept and put the
+// default back afterwards (dropping the spares they made).
+class BindingPageSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { Source().SetSpareChunkLimit(0); }
+    void TearDown() override { Source().SetSpareChunkLimit(BindingPageSource::kDefaultSpareChunks); }
+};
+
+TEST_F(BindingPageSourceTest, HandsOutAlignedDistinctWritablePages) {
     const std::size_t chunksBefore = Source().ChunksHeld();
     const std::size_t pagesBefore = Source().PagesOut();
     std::vector<void*> pages;
@@ -39,7 +47,7 @@ TEST(BindingPageSource, HandsOutAlignedDistinctWritablePages) {
     EXPECT_EQ(Source().ChunksHeld(), chunksBefore);
 }
 
-TEST(BindingPageSource, ChunkGoesBackOnlyWhenAllSixteenPagesAreFree) {
+TEST_F(BindingPageSourceTest, ChunkGoesBackOnlyWhenAllSixteenPagesAreFree) {
     ASSERT_EQ(Source().ChunksHeld(), 0u) << "another test left pages out";
     std::vector<void*> pages;
     for (std::size_t i = 0; i < BindingPageSource::kPagesPerChunk; ++i) pages.push_back(Source().TakePage());
@@ -57,7 +65,7 @@ TEST(BindingPageSource, ChunkGoesBackOnlyWhenAllSixteenPagesAreFree) {
     EXPECT_EQ(Source().PagesOut(), 0u);
 }
 
-TEST(BindingPageSource, IgnoresForeignAndDoubleReturns) {
+TEST_F(BindingPageSourceTest, IgnoresForeignAndDoubleReturns) {
     void* page = Source().TakePage();
     const std::size_t out = Source().PagesOut();
     Source().ReturnPage(page);
@@ -68,9 +76,8 @@ TEST(BindingPageSource, IgnoresForeignAndDoubleReturns) {
     EXPECT_EQ(Source().PagesOut(), out - 1);
 }
 
-TEST(BindingPageSource, SpareChunksAreKeptUpToTheLimit) {
+TEST_F(BindingPageSourceTest, SpareChunksAreKeptUpToTheLimit) {
     ASSERT_EQ(Source().ChunksHeld(), 0u);
-    ASSERT_EQ(Source().SpareChunkLimit(), 0u);
     Source().SetSpareChunkLimit(1);
     std::vector<void*> pages;
     for (std::size_t i = 0; i < 3 * BindingPageSource::kPagesPerChunk; ++i) pages.push_back(Source().TakePage());
@@ -90,7 +97,7 @@ TEST(BindingPageSource, SpareChunksAreKeptUpToTheLimit) {
 
 // Many trees alive at once spread over many pages; once they are gone, every chunk is
 // back with the operating system.
-TEST(BindingPageSource, ManyArenasReturnEverything) {
+TEST_F(BindingPageSourceTest, ManyArenasReturnEverything) {
     ASSERT_EQ(Source().PagesOut(), 0u);
     std::vector<std::unique_ptr<BindingProperty>> trees;
     for (int t = 0; t < 200; ++t) {
@@ -113,6 +120,26 @@ TEST(BindingPageSource, ManyArenasReturnEverything) {
     }
     EXPECT_EQ(Source().PagesOut(), 0u);
     EXPECT_EQ(Source().ChunksHeld(), 0u);
+}
+
+// By default a dropped tree's chunks stay as spares, and the next tree of the same size
+// reuses them instead of reserving new memory.
+TEST(BindingPageSource, DefaultKeepsDroppedTreesChunksForTheNextTree) {
+    ASSERT_EQ(Source().SpareChunkLimit(), BindingPageSource::kDefaultSpareChunks);
+    Source().SetSpareChunkLimit(0);
+    Source().SetSpareChunkLimit(BindingPageSource::kDefaultSpareChunks);
+    ASSERT_EQ(Source().ChunksHeld(), 0u) << "another test left pages out";
+    auto build = [] {
+        BindingProperty tree;
+        for (int r = 0; r < 2000; ++r) tree.Field("items").Element(static_cast<std::size_t>(r)).Field("id").SetSigned(r);
+        return Source().ChunksHeld();
+    };
+    const std::size_t chunks = build();
+    EXPECT_GT(chunks, 1u);
+    EXPECT_EQ(Source().PagesOut(), 0u);
+    EXPECT_EQ(Source().SpareChunks(), chunks);
+    EXPECT_EQ(build(), chunks);  // no chunk added
+    Source().SetSpareChunkLimit(BindingPageSource::kDefaultSpareChunks);
 }
 
 }  // namespace

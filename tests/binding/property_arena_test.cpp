@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/page_source.h"
+#include "binding/slab_pool.h"
 
 namespace vclient {
 namespace {
@@ -71,6 +72,31 @@ TEST(PropertyArena, FullPageRejoinsAndReusesFreedSlot) {
     EXPECT_EQ(arena.PagesHeld(), 0u);
 }
 
+// Each class hands out exactly the usable slots of a page, in address order, before it
+// takes the next page: the first slot after the header up to the last whole slot.
+TEST(PropertyArena, PagesServeEveryUsableSlotInAddressOrder) {
+    for (std::size_t size = 4; size <= PropertyArena::kMaxSlotSize; size += 4) {
+        PropertyArena arena;
+        std::vector<unsigned char*> slots;
+        while (arena.PagesHeld() < 2) slots.push_back(static_cast<unsigned char*>(arena.Allocate(size)));
+        const std::size_t header = (sizeof(detail::SlabPageHeader) + size - 1) / size;
+        const std::size_t inlineSlots = detail::SlabClass::kInlinePageSize / size - header;
+        const std::size_t pageSlots = detail::SlabClass::kPageSize / size - header;
+        ASSERT_EQ(slots.size(), inlineSlots + pageSlots + 1) << "size " << size;
+        for (std::size_t i = 1; i < slots.size(); ++i) {
+            if (i == inlineSlots || i == inlineSlots + pageSlots) continue;  // a new page starts
+            EXPECT_EQ(slots[i] - slots[i - 1], static_cast<std::ptrdiff_t>(size)) << "size " << size << " slot " << i;
+        }
+        // Freed slots come back last-freed first, then the untouched ones follow.
+        arena.Release(slots[inlineSlots + 3], size);
+        arena.Release(slots[inlineSlots + 1], size);
+        EXPECT_EQ(arena.Allocate(size), slots[inlineSlots + 1]);
+        EXPECT_EQ(arena.Allocate(size), slots[inlineSlots + 3]);
+        for (unsigned char* slot : slots) arena.Release(slot, size);
+        EXPECT_EQ(arena.PagesHeld(), 0u);
+    }
+}
+
 TEST(PropertyArena, ResetDropsEverythingAndStartsAfresh) {
     PropertyArena arena;
     const std::size_t pagesBefore = BindingPageSource::Instance().PagesOut();
@@ -105,6 +131,12 @@ TEST(PropertyArena, InternSharesAndCountsExceptTheEmptyText) {
     EXPECT_EQ(arena.StringUseCount("alpha"), 1u);
     arena.ReleaseString(b);
     EXPECT_EQ(arena.StringCount(), 0u);
+    // Interned again after its entry went: a new, counted entry of the table.
+    detail::StringEntry* again = arena.Intern(std::string_view("alpha"));
+    EXPECT_EQ(arena.StringUseCount("alpha"), 1u);
+    EXPECT_EQ(arena.StringCount(), 1u);
+    arena.ReleaseString(again);
+    EXPECT_EQ(arena.StringCount(), 0u);
 
     // The empty text is the static entry, never counted.
     detail::StringEntry* empty = arena.Intern(std::string_view());
@@ -114,6 +146,45 @@ TEST(PropertyArena, InternSharesAndCountsExceptTheEmptyText) {
     EXPECT_EQ(arena.StringCount(), 0u);
     arena.ReleaseString(empty);
     EXPECT_EQ(empty->count, 0u);
+}
+
+// Interning and releasing at random against a model: counts stay exact and a text whose
+// entry was freed gets a new one (the cache of recent entries never hands out a freed one).
+TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
+    PropertyArena arena;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 600; ++i) {
+        texts.push_back(i % 3 == 0 ? std::to_string(i) : std::string("field").append(std::to_string(i)).append(i % 7, 'q'));
+    }
+    std::vector<std::vector<detail::StringEntry*>> held(texts.size());
+    std::uint32_t state = 7;
+    for (int step = 0; step < 40000; ++step) {
+        state = state * 1664525u + 1013904223u;
+        const std::size_t index = (state >> 8) % texts.size();
+        if ((state >> 30) != 0 || held[index].empty()) {
+            detail::StringEntry* entry = arena.Intern(std::string_view(texts[index]));
+            ASSERT_EQ(entry->text, texts[index]);
+            if (!held[index].empty()) {
+                ASSERT_EQ(entry, held[index].front());
+            }
+            held[index].push_back(entry);
+        } else {
+            arena.ReleaseString(held[index].back());
+            held[index].pop_back();
+        }
+        if (step % 997 == 0) {
+            std::size_t live = 0;
+            for (std::size_t t = 0; t < texts.size(); ++t) {
+                ASSERT_EQ(arena.StringUseCount(texts[t]), held[t].size()) << texts[t];
+                live += held[t].empty() ? 0 : 1;
+            }
+            ASSERT_EQ(arena.StringCount(), live);
+        }
+    }
+    for (auto& entries : held) {
+        for (detail::StringEntry* entry : entries) arena.ReleaseString(entry);
+    }
+    EXPECT_EQ(arena.StringCount(), 0u);
 }
 
 TEST(PropertyArena, TableGrowsAndResetsToEightBuckets) {
