@@ -39,7 +39,7 @@ void* BindingPageSource::TakePage() {
     }
     FreePage* page = freeHead_;
     UnlinkFree(page);
-    auto& outMask = chunks_.find(ChunkBase(page))->second;
+    std::uint16_t& outMask = *OutMaskOf(ChunkBase(page));
     if (outMask == 0) {
         --spareChunks_;
     }
@@ -54,14 +54,14 @@ void BindingPageSource::ReturnPage(void* page) {
     }
     std::lock_guard lock(mutex_);
     const std::uintptr_t base = ChunkBase(page);
-    const auto chunk = chunks_.find(base);
-    if (chunk == chunks_.end() || (chunk->second & PageBit(page)) == 0) {
+    std::uint16_t* outMask = OutMaskOf(base);
+    if (outMask == nullptr || (*outMask & PageBit(page)) == 0) {
         return;  // not a page of ours, or returned twice: ignore rather than corrupt
     }
-    chunk->second = static_cast<std::uint16_t>(chunk->second & ~PageBit(page));
+    *outMask = static_cast<std::uint16_t>(*outMask & ~PageBit(page));
     --pagesOut_;
     PushFree(static_cast<FreePage*>(page));
-    if (chunk->second != 0) {
+    if (*outMask != 0) {
         return;
     }
     if (spareChunks_ < spareLimit_) {
@@ -69,6 +69,20 @@ void BindingPageSource::ReturnPage(void* page) {
         return;
     }
     ReleaseChunk(base);
+}
+
+std::uint16_t* BindingPageSource::OutMaskOf(std::uintptr_t base) {
+    // Pages mostly come and go in runs from one chunk, so the last record found is kept.
+    if (base == lastBase_ && lastMask_ != nullptr) {
+        return lastMask_;
+    }
+    const auto chunk = chunks_.find(base);
+    if (chunk == chunks_.end()) {
+        return nullptr;
+    }
+    lastBase_ = base;
+    lastMask_ = &chunk->second;  // element references survive rehashing
+    return lastMask_;
 }
 
 void BindingPageSource::SetSpareChunkLimit(std::size_t chunks) {
@@ -149,6 +163,9 @@ void BindingPageSource::ReleaseChunk(std::uintptr_t base) {
         UnlinkFree(reinterpret_cast<FreePage*>(bytes + i * kPageSize));
     }
     chunks_.erase(base);
+    if (base == lastBase_) {
+        lastMask_ = nullptr;
+    }
     platform::VirtualFree(bytes, kChunkSize);
 }
 

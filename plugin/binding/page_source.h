@@ -57,6 +57,8 @@ private:
     struct FreePage;
 
     bool AddChunk();
+    // The out-mask of the chunk at `base`, or null when it is not one of ours.
+    std::uint16_t* OutMaskOf(std::uintptr_t base);
     void PushFree(FreePage* page);
     void UnlinkFree(FreePage* page);
     void ReleaseChunk(std::uintptr_t base);
@@ -66,6 +68,8 @@ private:
     FreePage* freeHead_ = nullptr;
     // Chunk base address -> bit mask of its pages that are out.
     std::unordered_map<std::uintptr_t, std::uint16_t> chunks_;
+    std::uintptr_t lastBase_ = 0;
+    std::uint16_t* lastMask_ = nullptr;
     std::size_t pagesOut_ = 0;
     std::size_t spareChunks_ = 0;  // chunks with no page out
     std::size_t spareLimit_ = kDefaultSpareChunks;

@@ -20,9 +20,12 @@ void PropertyArena::Release(void* slot, std::size_t bytes) noexcept {
 
 void PropertyArena::Reset() noexcept {
     strings_.DestroyAll();
-    for (auto& sizeClass : classes_) {
-        sizeClass.Reset();
+    for (std::size_t i = 0; i < kClassCount; ++i) {
+        if ((usedClasses_ >> i) & 1u) {
+            classes_[i].Reset();
+        }
     }
+    usedClasses_ = 0;
 }
 
 detail::StringEntry* PropertyArena::Intern(std::string_view text) {

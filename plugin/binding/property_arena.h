@@ -60,7 +60,12 @@ public:
 
     // A slot of at least `bytes` (1 to 72); throws std::bad_alloc when no page is left.
     [[nodiscard]] void* Allocate(std::size_t bytes) {
-        void* slot = bytes <= kMaxSlotSize ? ClassFor(bytes).Allocate() : nullptr;
+        void* slot = nullptr;
+        if (bytes <= kMaxSlotSize) {
+            const std::size_t index = ClassIndex(bytes);
+            usedClasses_ |= std::uint32_t{1} << index;
+            slot = classes_[index].Allocate();
+        }
         if (slot == nullptr) {
             ThrowOutOfMemory();
         }
@@ -107,14 +112,16 @@ public:
     [[nodiscard]] std::uint32_t StringUseCount(std::string_view text) const noexcept;
 
 private:
-    [[nodiscard]] detail::SlabClass& ClassFor(std::size_t bytes) noexcept {
-        return classes_[bytes == 0 ? 0 : (bytes + 3) / 4 - 1];
+    [[nodiscard]] static std::size_t ClassIndex(std::size_t bytes) noexcept {
+        return bytes == 0 ? 0 : (bytes + 3) / 4 - 1;
     }
+    [[nodiscard]] detail::SlabClass& ClassFor(std::size_t bytes) noexcept { return classes_[ClassIndex(bytes)]; }
     [[noreturn]] static void ThrowOutOfMemory();
     detail::StringEntry* AddEntry(std::string&& text, std::uint32_t hash);
     detail::StringEntry* InternHashed(std::string_view text, std::uint32_t hash);
 
     detail::SlabClass classes_[kClassCount];
+    std::uint32_t usedClasses_ = 0;  // bit i: class i has served a slot since the last Reset
     detail::StringTable strings_;
     detail::HeapLink collections_;
     detail::HeapLink blobs_;

@@ -29,13 +29,12 @@ SlabClass::~SlabClass() {
 }
 
 void SlabClass::Reset() {
-    if (pagesHeld_ == 0 && current_ == InlinePage() && current_->used == 0) {
-        return;  // nothing out: the inline page's free list is already whole
+    if (pagesHeld_ != 0) {
+        ReturnAllPages();
     }
-    ReturnAllPages();
-    current_ = InlinePage();
+    current_ = nullptr;
     full_ = nullptr;
-    InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
+    inlineReady_ = false;  // set up afresh by the next Allocate
 }
 
 void SlabClass::ReturnAllPages() {
@@ -51,12 +50,6 @@ void SlabClass::ReturnAllPages() {
     current_ = nullptr;
     full_ = nullptr;
     pagesHeld_ = 0;
-}
-
-void SlabClass::Init(std::uint16_t slotSize) {
-    slotSize_ = slotSize;
-    current_ = InlinePage();
-    InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
 }
 
 void SlabClass::PageFilled(SlabPageHeader* page) {
@@ -95,6 +88,12 @@ SlabPageHeader* SlabClass::PageOf(void* slot) {
 }
 
 bool SlabClass::AddPage() {
+    if (!inlineReady_) {
+        inlineReady_ = true;
+        current_ = InlinePage();
+        InitPage(current_, static_cast<std::uint16_t>(kInlinePageSize));
+        return true;
+    }
     void* memory = BindingPageSource::Instance().TakePage();
     if (memory == nullptr) {
         return false;

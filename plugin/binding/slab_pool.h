@@ -40,8 +40,9 @@ public:
     SlabClass(const SlabClass&) = delete;
     SlabClass& operator=(const SlabClass&) = delete;
 
-    // Must be called once before the first Allocate; sets up the inline page.
-    void Init(std::uint16_t slotSize);
+    // Must be called once before the first Allocate; the inline page is set up by the
+    // first Allocate.
+    void Init(std::uint16_t slotSize) { slotSize_ = slotSize; }
 
     // A free slot, or null when the page source has no page to give.
     [[nodiscard]] void* Allocate() {
@@ -86,6 +87,7 @@ private:
     SlabPageHeader* full_ = nullptr;
     std::uint32_t pagesHeld_ = 0;
     std::uint16_t slotSize_ = 0;
+    bool inlineReady_ = false;  // the inline page has been set up since the last Reset
     alignas(16) unsigned char inline_[kInlinePageSize];
 };
 

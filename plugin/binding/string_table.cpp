@@ -29,6 +29,7 @@ constinit StringEntry gEmptyStringEntry{};
 
 StringTable::~StringTable() {
     ResetBuckets();
+    delete[] recent_;
 }
 
 std::size_t StringTable::RecentSlot(std::string_view text) noexcept {
@@ -81,8 +82,10 @@ void StringTable::Remove(StringEntry* entry) noexcept {
     }
     *link = entry->next;
     entry->next = nullptr;
-    if (StringEntry*& cached = recent_[RecentSlot(entry->text)]; cached == entry) {
-        cached = nullptr;
+    if (recent_ != nullptr) {
+        if (StringEntry*& cached = recent_[RecentSlot(entry->text)]; cached == entry) {
+            cached = nullptr;
+        }
     }
     if (--size_ == 0) {
         ResetBuckets();
@@ -93,7 +96,9 @@ void StringTable::DestroyAll() noexcept {
     if (size_ == 0) {
         return;  // nothing to destroy; the cache holds only entries of the table, so none
     }
-    std::memset(recent_, 0, sizeof recent_);
+    if (recent_ != nullptr) {
+        std::memset(recent_, 0, kRecentSlots * sizeof *recent_);
+    }
     for (std::size_t i = 0; i < bucketCount_ && size_ != 0; ++i) {
         StringEntry* entry = buckets_[i];
         while (entry != nullptr) {
@@ -110,6 +115,14 @@ void StringTable::DestroyAll() noexcept {
 void StringTable::Grow() {
     const std::size_t newCount = bucketCount_ * 2;
     auto** newBuckets = new StringEntry*[newCount]();
+    if (recent_ == nullptr) {
+        try {
+            recent_ = new StringEntry*[kRecentSlots]();
+        } catch (...) {
+            delete[] newBuckets;
+            throw;
+        }
+    }
     for (std::size_t i = 0; i < bucketCount_; ++i) {
         StringEntry* entry = buckets_[i];
         while (entry != nullptr) {

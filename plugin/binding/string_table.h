@@ -10,7 +10,8 @@
 // In front of the buckets sits a small direct-mapped cache of recently interned entries,
 // indexed by a cheap mix of a text's length and its first and last bytes: the names of
 // an array of records come back again and again, and finding them there needs no
-// FNV-1a pass over the text. A removed entry leaves the cache with it.
+// FNV-1a pass over the text. A removed entry leaves the cache with it. Small tables (the
+// trees of most calls) never grow past their inline buckets and get no cache.
 #pragma once
 
 #include <cstddef>
@@ -60,11 +61,18 @@ public:
     // The entry for `text` when the cache of recent entries holds it, else null (the text
     // may still be in the table).
     [[nodiscard]] StringEntry* FindRecent(std::string_view text) const noexcept {
+        if (recent_ == nullptr) {
+            return nullptr;
+        }
         StringEntry* entry = recent_[RecentSlot(text)];
         return entry != nullptr && SameBytes(entry->text, text) ? entry : nullptr;
     }
-    // Puts an entry of the table into the cache of recent entries.
-    void Remember(StringEntry* entry) noexcept { recent_[RecentSlot(entry->text)] = entry; }
+    // Puts an entry of the table into the cache of recent entries, once there is one.
+    void Remember(StringEntry* entry) noexcept {
+        if (recent_ != nullptr) {
+            recent_[RecentSlot(entry->text)] = entry;
+        }
+    }
     // Adds an entry whose text is not in the table yet. May grow the bucket array.
     void Insert(StringEntry* entry);
     // Takes an entry out of the table; resets to the inline buckets when it was the last.
@@ -87,7 +95,7 @@ private:
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t size_ = 0;
     StringEntry* inlineBuckets_[kInitialBuckets] = {};
-    StringEntry* recent_[kRecentSlots] = {};
+    StringEntry** recent_ = nullptr;  // kRecentSlots entries, made when the table first grows
 };
 
 }  // namespace vclient::detail
