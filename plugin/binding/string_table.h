@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -34,13 +35,22 @@ extern constinit StringEntry gEmptyStringEntry;
     return gEmptyStringEntry;
 }
 
-// Whether two texts have the same bytes. Written out rather than calling memcmp: the
-// texts compared here (field names, short values) are mostly a few bytes long.
+// Whether two texts have the same bytes; eight at a time, then the rest one by one.
 [[nodiscard]] inline bool SameBytes(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
+    std::size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        std::uint64_t left = 0;
+        std::uint64_t right = 0;
+        std::memcpy(&left, a.data() + i, 8);
+        std::memcpy(&right, b.data() + i, 8);
+        if (left != right) {
+            return false;
+        }
+    }
+    for (; i < a.size(); ++i) {
         if (a[i] != b[i]) {
             return false;
         }

@@ -42,7 +42,11 @@ class TreeBuilder {
 public:
     using Ch = char;
 
-    explicit TreeBuilder(BindingProperty& root) : target_(&root) { open_.reserve(32); }
+    // `mayHoldNul`: whether the document has a "\u0000" escape, the only way a NUL gets
+    // into a string (the document itself ends at its first NUL byte).
+    TreeBuilder(BindingProperty& root, bool mayHoldNul) : target_(&root), mayHoldNul_(mayHoldNul) {
+        open_.reserve(32);
+    }
 
     // Set when a number read as an infinite double: the reader reports the failure as a
     // handler stop, which JsonToBinding turns back into "number too big".
@@ -71,12 +75,12 @@ public:
         return !reader.Parse<rapidjson::kParseDefaultFlags>(stream, *this).IsError();
     }
     bool String(const char* text, SizeType length, bool) {
-        const std::string_view cut = UpToNul(text, length);
+        const std::string_view cut = Cut(text, length);
         return Fill([cut](BindingProperty& value) { value.SetString(cut); });
     }
     bool StartObject() { return Open(false); }
     bool Key(const char* text, SizeType length, bool) {
-        target_ = &open_.back()->Field(UpToNul(text, length));
+        target_ = &open_.back()->Field(Cut(text, length));
         return true;
     }
     bool EndObject(SizeType) { return Close(); }
@@ -84,13 +88,23 @@ public:
     bool EndArray(SizeType) { return Close(); }
 
 private:
+    // A string of the document as the tree keeps it: up to its first NUL.
+    [[nodiscard]] std::string_view Cut(const char* text, SizeType length) const noexcept {
+        return mayHoldNul_ ? UpToNul(text, length) : std::string_view(text, length);
+    }
+
     // The value the next event fills: a new element inside a Collection, else the target.
     [[nodiscard]] BindingProperty* NextTarget() {
         if (open_.empty() || open_.back()->Kind() != BindingPropertyType::Collection) {
             return target_;
         }
         BindingProperty& collection = *open_.back();
-        return collection.TryElement(collection.Size());  // null past the collection limit
+        const std::size_t size = collection.Size();
+        if (size == 0) {
+            // Room for a few elements at once: most arrays hold more than one.
+            static_cast<void>(collection.Reserve(kFirstElements));
+        }
+        return collection.TryElement(size);  // null past the collection limit
     }
 
     template <typename Setter>
@@ -120,7 +134,10 @@ private:
         return true;
     }
 
+    static constexpr std::size_t kFirstElements = 4;
+
     BindingProperty* target_;
+    bool mayHoldNul_;
     std::vector<BindingProperty*> open_;
     bool numberTooBig_ = false;
 };
@@ -154,7 +171,7 @@ private:
         result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
         return result;
     }
-    TreeBuilder builder(result.Value());
+    TreeBuilder builder(result.Value(), text.find("\\u0000") != std::string_view::npos);
     rapidjson::Reader reader;
     rapidjson::ParseResult parsed;
     std::string copy;  // holds the text the in-place parse works on
