@@ -156,6 +156,9 @@ public:
     [[nodiscard]] bool HasField(std::string_view name) const noexcept;
     // Makes the value an empty Structure unless it already is a Structure.
     BindingProperty& EnsureStructure();
+    // For tests and assertions: whether a Structure's field tree keeps its ordering and
+    // balancing rules (always true for other kinds). Recursive; for modest trees.
+    [[nodiscard]] bool FieldTreeHoldsRules() const noexcept;
 
     // Collections.
     // The element `index`, appending Empty elements up to it; a value of another kind is
@@ -196,6 +199,7 @@ public:
 
 private:
     friend struct detail::FieldNode;
+    friend class StructureFiller;
     struct ChildTag {};
     struct CopyContext;
 

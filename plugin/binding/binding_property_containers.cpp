@@ -44,6 +44,10 @@ const BindingProperty& BindingProperty::Find(std::string_view name) const noexce
     return node == nullptr ? EmptyValue() : node->value;
 }
 
+bool BindingProperty::FieldTreeHoldsRules() const noexcept {
+    return kind_ != BindingPropertyType::Structure || detail::FieldTreeHoldsRules(*payload_.structure);
+}
+
 bool BindingProperty::HasField(std::string_view name) const noexcept {
     return kind_ == BindingPropertyType::Structure &&
            detail::FindFieldNode(*payload_.structure, name, nullptr) != nullptr;

@@ -157,6 +157,47 @@ void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint wher
     Rebalance(tree, node);
 }
 
+namespace {
+
+// The black height of the subtree at `node`, or -1 when a rule is broken below it.
+int BlackHeight(const FieldNode* node, const FieldNode* parent, std::size_t& count) noexcept {
+    if (node == nullptr) {
+        return 0;
+    }
+    ++count;
+    if (node->parent != parent || (node->red && IsRed(node->left)) || (node->red && IsRed(node->right))) {
+        return -1;
+    }
+    if ((node->left != nullptr && CompareFieldNames(node->left->name->text, node->name->text) >= 0) ||
+        (node->right != nullptr && CompareFieldNames(node->right->name->text, node->name->text) <= 0)) {
+        return -1;
+    }
+    const int left = BlackHeight(node->left, node, count);
+    const int right = BlackHeight(node->right, node, count);
+    if (left < 0 || left != right) {
+        return -1;
+    }
+    return left + (node->red ? 0 : 1);
+}
+
+}  // namespace
+
+bool FieldTreeHoldsRules(const StructurePart& tree) noexcept {
+    std::size_t count = 0;
+    if (IsRed(tree.root) || BlackHeight(tree.root, nullptr, count) < 0 || count != tree.count) {
+        return false;
+    }
+    // In-order names strictly ascending (the local checks above do not see across levels).
+    const FieldNode* previous = nullptr;
+    for (FieldNode* node = FirstFieldNode(tree); node != nullptr; node = NextFieldNode(node)) {
+        if (previous != nullptr && CompareFieldNames(previous->name->text, node->name->text) >= 0) {
+            return false;
+        }
+        previous = node;
+    }
+    return previous == tree.last;
+}
+
 FieldNode* FirstFieldNode(const StructurePart& tree) noexcept {
     FieldNode* node = tree.root;
     if (node == nullptr) {

@@ -27,6 +27,10 @@ struct FieldInsertPoint {
                                        FieldInsertPoint* where) noexcept;
 // Links `node` at `where` (found by FindFieldNode with no insert in between) and rebalances.
 void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint where) noexcept;
+// Whether the tree keeps its rules: names strictly ascending in order, parent links and
+// count right, `last` the greatest node, a black root, no red node with a red child, and
+// the same number of black nodes on every path down.
+[[nodiscard]] bool FieldTreeHoldsRules(const StructurePart& tree) noexcept;
 // The node with the smallest name, or null for an empty tree.
 [[nodiscard]] FieldNode* FirstFieldNode(const StructurePart& tree) noexcept;
 

@@ -10,6 +10,7 @@
 #include <rapidjson/reader.h>
 
 #include "binding/nesting_limit.h"
+#include "binding/structure_filler.h"
 #include "codec/json_number_guard.h"
 
 namespace vclient {
@@ -48,6 +49,9 @@ public:
         open_.reserve(32);
     }
 
+    // Links what the structure filler still holds; call before the tree is failed or handed out.
+    void Finish() noexcept { structures_.Finish(); }
+
     // Set when a number read as an infinite double: the reader reports the failure as a
     // handler stop, which JsonToBinding turns back into "number too big".
     [[nodiscard]] bool NumberTooBig() const noexcept { return numberTooBig_; }
@@ -80,10 +84,13 @@ public:
     }
     bool StartObject() { return Open(false); }
     bool Key(const char* text, SizeType length, bool) {
-        target_ = &open_.back()->Field(Cut(text, length));
+        target_ = &structures_.Field(Cut(text, length));
         return true;
     }
-    bool EndObject(SizeType) { return Close(); }
+    bool EndObject(SizeType) {
+        structures_.Close();
+        return Close();
+    }
     bool StartArray() { return Open(true); }
     bool EndArray(SizeType) { return Close(); }
 
@@ -125,7 +132,12 @@ private:
         if (value == nullptr) {
             return false;
         }
-        open_.push_back(collection ? &value->EnsureCollection() : &value->EnsureStructure());
+        if (collection) {
+            open_.push_back(&value->EnsureCollection());
+        } else {
+            structures_.Open(*value, open_.size());
+            open_.push_back(value);
+        }
         return true;
     }
 
@@ -139,6 +151,7 @@ private:
     BindingProperty* target_;
     bool mayHoldNul_;
     std::vector<BindingProperty*> open_;
+    StructureFiller structures_;  // fills the Structures of open_; arrays of records go fast
     bool numberTooBig_ = false;
 };
 
@@ -185,6 +198,7 @@ private:
         rapidjson::InsituStringStream stream(copy.data());
         parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, builder);
     }
+    builder.Finish();
     if (!parsed.IsError()) {
         return result;
     }

@@ -1,0 +1,85 @@
+// StructureFiller: fills the Structures of one tree for a reader that meets their fields
+// one name at a time (a JSON, MessagePack or YAML document), and makes arrays of records
+// cheap.
+//
+// Records at the same nesting depth mostly repeat the names of the one before, in the
+// same order. The filler keeps, per depth, the names of the last record (its "shape",
+// holding a reference to each name's entry) and the order that sorts them. While a new,
+// empty Structure meets exactly those names in that order, each field is allocated but
+// not yet linked: no name is hashed, looked up or compared with the tree. When the
+// Structure closes after the last of them, its tree is built at once, balanced, from the
+// known order. Any other name (or a Structure that was not empty) falls back to the plain
+// path of BindingProperty::Field: the fields held so far are linked as usual and the rest
+// go in one by one, with the same results as Field, duplicates included.
+//
+// A filler belongs to one tree: Open only Structures of that tree, and call Finish (or
+// destroy the filler) before the tree's root is cleared, moved or destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "binding/binding_property.h"
+
+namespace vclient {
+
+class PropertyArena;
+
+namespace detail {
+struct FieldNode;
+struct StringEntry;
+}  // namespace detail
+
+class StructureFiller {
+public:
+    // Records with more names than this are filled the plain way.
+    static constexpr std::size_t kMaxShapeNames = 256;
+
+    StructureFiller() = default;
+    ~StructureFiller() { Finish(); }
+    StructureFiller(const StructureFiller&) = delete;
+    StructureFiller& operator=(const StructureFiller&) = delete;
+
+    // Makes `value` a Structure (clearing another kind, keeping an existing Structure) and
+    // makes it the innermost open one; `depth` is its nesting depth in the document (taken
+    // as at least one more than the enclosing open Structure's).
+    void Open(BindingProperty& value, std::size_t depth);
+    // The field `name` of the innermost open Structure, as Field(name) would give it.
+    BindingProperty& Field(std::string_view name);
+    // Closes the innermost open Structure.
+    void Close();
+    // Links every field still held, closes everything and gives back the names of the
+    // shapes. Safe to call more than once.
+    void Finish() noexcept;
+
+private:
+    struct Shape {
+        std::vector<detail::StringEntry*> names;  // in arrival order, each counted once for the shape
+        std::vector<std::uint32_t> sorted;        // indices into `names`, in name order
+    };
+    struct OpenStructure {
+        BindingProperty* value = nullptr;
+        std::size_t depth = 0;
+        bool following = false;   // every name so far matched the shape of `depth`
+        bool duplicate = false;   // a name came twice: the record makes no shape
+        std::size_t matched = 0;  // names matched while following
+        std::vector<detail::FieldNode*> held;       // allocated, not linked (following only)
+        std::vector<detail::StringEntry*> arrived;  // names in arrival order (plain path)
+    };
+
+    BindingProperty& PlainField(OpenStructure& open, std::string_view name);
+    void StopFollowing(OpenStructure& open) noexcept;
+    void RecordShape(std::size_t depth, const OpenStructure& open);
+    void ReleaseShape(Shape& shape) noexcept;
+    void LinkBalanced(OpenStructure& open, const Shape& shape) noexcept;
+
+    PropertyArena* arena_ = nullptr;  // the tree's, known from the first Open
+    std::vector<Shape> shapes_;       // by depth
+    std::vector<OpenStructure> open_;  // innermost last; entries past openCount_ are kept for reuse
+    std::size_t openCount_ = 0;
+    std::vector<detail::FieldNode*> ordered_;  // scratch for LinkBalanced
+};
+
+}  // namespace vclient
