@@ -169,6 +169,10 @@ public:
     [[nodiscard]] BindingProperty* TryElement(std::size_t index);
     // Element(Size()) of a Collection: appends one Empty element.
     BindingProperty& Append();
+    // For readers filling arrays one element at a time: on a Collection, appends one
+    // Empty element and returns it, an empty buffer first getting room for
+    // `firstCapacity` elements; null (nothing changed) on another kind or at the limit.
+    [[nodiscard]] BindingProperty* TryAppend(std::size_t firstCapacity);
     [[nodiscard]] const BindingProperty& At(std::size_t index) const noexcept;
     // On a Collection, grows the capacity to at least `count`. Returns false, changing
     // nothing, when `count` is above kMaxCollectionSize; other kinds are left alone.

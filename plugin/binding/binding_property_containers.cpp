@@ -125,6 +125,20 @@ BindingProperty& BindingProperty::Append() {
     return Element(payload_.collection->size);
 }
 
+BindingProperty* BindingProperty::TryAppend(std::size_t firstCapacity) {
+    if (kind_ != BindingPropertyType::Collection) {
+        return nullptr;
+    }
+    detail::CollectionPart& collection = *payload_.collection;
+    if (collection.size >= kMaxCollectionSize) {
+        return nullptr;
+    }
+    if (collection.capacity == 0 && !Reserve(firstCapacity)) {
+        return nullptr;
+    }
+    return &AppendUnchecked();
+}
+
 const BindingProperty& BindingProperty::At(std::size_t index) const noexcept {
     if (kind_ != BindingPropertyType::Collection || index >= payload_.collection->size) {
         return EmptyValue();

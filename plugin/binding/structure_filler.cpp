@@ -48,17 +48,18 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     open.matched = 0;
     open.held.clear();
     open.arrived.clear();
-    open.following = value.payload_.structure->count == 0 && depth < shapes_.size() && !shapes_[depth].names.empty();
+    open.slot = kNoShape;
+    open.shapeNames = nullptr;
+    open.shapeSize = 0;
+    open.following = value.payload_.structure->count == 0 && depth < shapes_.size();  // until the first name
     ++openCount_;
 }
 
 BindingProperty& StructureFiller::Field(std::string_view name) {
     OpenStructure& open = open_[openCount_ - 1];
-    if (open.following) {
-        const Shape& shape = shapes_[open.depth];
-        if (open.matched < shape.names.size() && detail::SameBytes(shape.names[open.matched]->text, name)) {
-            detail::StringEntry* entry = shape.names[open.matched];
-            open.held.reserve(shape.names.size());
+    if (open.following && (open.slot != kNoShape || PickShape(open, name))) {
+        if (open.matched < open.shapeSize && detail::SameBytes(open.shapeNames[open.matched]->text, name)) {
+            detail::StringEntry* entry = open.shapeNames[open.matched];
             auto* node = arena_->New<detail::FieldNode>(entry, arena_);
             ++entry->count;
             open.held.push_back(node);  // within the reserved capacity
@@ -67,7 +68,24 @@ BindingProperty& StructureFiller::Field(std::string_view name) {
         }
         StopFollowing(open);
     }
+    open.following = false;
     return PlainField(open, name);
+}
+
+// Picks the shape of this depth that starts with `firstName`, if any.
+bool StructureFiller::PickShape(OpenStructure& open, std::string_view firstName) {
+    ShapeSet& set = shapes_[open.depth];
+    for (std::size_t slot = 0; slot < kShapesPerDepth; ++slot) {
+        const std::vector<detail::StringEntry*>& names = set.shapes[slot].names;
+        if (!names.empty() && detail::SameBytes(names.front()->text, firstName)) {
+            open.held.reserve(names.size());
+            open.slot = slot;
+            open.shapeNames = names.data();
+            open.shapeSize = names.size();
+            return true;
+        }
+    }
+    return false;
 }
 
 BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_view name) {
@@ -113,8 +131,8 @@ void StructureFiller::StopFollowing(OpenStructure& open) noexcept {
 void StructureFiller::Close() {
     OpenStructure& open = open_[openCount_ - 1];
     --openCount_;
-    if (open.following) {
-        Shape& shape = shapes_[open.depth];
+    if (open.following && open.slot != kNoShape) {
+        Shape& shape = shapes_[open.depth].shapes[open.slot];
         if (open.matched == shape.names.size()) {
             if (shape.sorted.empty()) {
                 // First time this shape came round again: learn its order (may throw; the
@@ -135,6 +153,8 @@ void StructureFiller::Close() {
             LinkBalanced(open, shape);
             return;  // the same shape again
         }
+    }
+    if (open.following) {
         StopFollowing(open);
     }
     if (!open.duplicate) {
@@ -168,17 +188,31 @@ void StructureFiller::RecordShape(std::size_t depth, const OpenStructure& open) 
     std::vector<detail::StringEntry*> names;
     names.reserve(open.matched + open.arrived.size());
     if (open.matched != 0) {
-        const std::vector<detail::StringEntry*>& previous = shapes_[depth].names;
+        const std::vector<detail::StringEntry*>& previous = shapes_[depth].shapes[open.slot].names;
         names.assign(previous.begin(), previous.begin() + static_cast<std::ptrdiff_t>(open.matched));
     }
     names.insert(names.end(), open.arrived.begin(), open.arrived.end());
     if (shapes_.size() <= depth) {
         shapes_.resize(depth + 1);
     }
+    // One shape per first name: a record replaces the shape it started like, else the
+    // oldest slot in turn.
+    ShapeSet& set = shapes_[depth];
+    std::size_t slot = open.matched != 0 ? open.slot : kNoShape;
+    for (std::size_t candidate = 0; slot == kNoShape && candidate < kShapesPerDepth; ++candidate) {
+        const std::vector<detail::StringEntry*>& existing = set.shapes[candidate].names;
+        if (!existing.empty() && existing.front() == names.front()) {
+            slot = candidate;
+        }
+    }
+    if (slot == kNoShape) {
+        slot = set.next;
+        set.next = (set.next + 1) % kShapesPerDepth;
+    }
     for (detail::StringEntry* entry : names) {
         ++entry->count;  // before the old shape lets go of the names both share
     }
-    Shape& shape = shapes_[depth];
+    Shape& shape = set.shapes[slot];
     ReleaseShape(shape);
     shape.names = std::move(names);
 }
@@ -198,8 +232,10 @@ void StructureFiller::Finish() noexcept {
             StopFollowing(open);
         }
     }
-    for (Shape& shape : shapes_) {
-        ReleaseShape(shape);
+    for (ShapeSet& set : shapes_) {
+        for (Shape& shape : set.shapes) {
+            ReleaseShape(shape);
+        }
     }
     shapes_.clear();
     arena_ = nullptr;

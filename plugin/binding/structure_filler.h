@@ -3,9 +3,10 @@
 // cheap.
 //
 // Records at the same nesting depth mostly repeat the names of the one before, in the
-// same order. The filler keeps, per depth, the names of the last record (its "shape",
-// holding a reference to each name's entry) and the order that sorts them. While a new,
-// empty Structure meets exactly those names in that order, each field is allocated but
+// same order. The filler keeps, per depth, the names of the last few records of distinct
+// first names (their "shapes", holding a reference to each name's entry) and the order
+// that sorts them. While a new, empty Structure meets exactly the names of the shape its
+// first name picks, in that order, each field is allocated but
 // not yet linked: no name is hashed, looked up or compared with the tree. When the
 // Structure closes after the last of them, its tree is built at once, balanced, from the
 // known order. Any other name (or a Structure that was not empty) falls back to the plain
@@ -36,6 +37,8 @@ class StructureFiller {
 public:
     // Records with more names than this are filled the plain way.
     static constexpr std::size_t kMaxShapeNames = 256;
+    // Shapes kept per depth (arrays of different records alternate at one depth).
+    static constexpr std::size_t kShapesPerDepth = 4;
 
     StructureFiller() = default;
     ~StructureFiller() { Finish(); }
@@ -59,24 +62,35 @@ private:
         std::vector<detail::StringEntry*> names;  // in arrival order, each counted once for the shape
         std::vector<std::uint32_t> sorted;        // indices into `names`, in name order
     };
+    struct ShapeSet {
+        Shape shapes[kShapesPerDepth];
+        std::size_t next = 0;  // the slot a shape of a new first name replaces
+    };
+    static constexpr std::size_t kNoShape = kShapesPerDepth;
     struct OpenStructure {
         BindingProperty* value = nullptr;
         std::size_t depth = 0;
         bool following = false;   // every name so far matched the shape of `depth`
         bool duplicate = false;   // a name came twice: the record makes no shape
         std::size_t matched = 0;  // names matched while following
+        std::size_t slot = kNoShape;  // the shape followed, picked by the first name
+        // The shape's names while following (its vector is not replaced while a record of
+        // its depth is open, and moving the shapes keeps the buffer).
+        detail::StringEntry* const* shapeNames = nullptr;
+        std::size_t shapeSize = 0;
         std::vector<detail::FieldNode*> held;       // allocated, not linked (following only)
         std::vector<detail::StringEntry*> arrived;  // names in arrival order (plain path)
     };
 
     BindingProperty& PlainField(OpenStructure& open, std::string_view name);
     void StopFollowing(OpenStructure& open) noexcept;
+    bool PickShape(OpenStructure& open, std::string_view firstName);
     void RecordShape(std::size_t depth, const OpenStructure& open);
     void ReleaseShape(Shape& shape) noexcept;
     void LinkBalanced(OpenStructure& open, const Shape& shape) noexcept;
 
     PropertyArena* arena_ = nullptr;  // the tree's, known from the first Open
-    std::vector<Shape> shapes_;       // by depth
+    std::vector<ShapeSet> shapes_;    // by depth
     std::vector<OpenStructure> open_;  // innermost last; entries past openCount_ are kept for reuse
     std::size_t openCount_ = 0;
     std::vector<detail::FieldNode*> ordered_;  // scratch for LinkBalanced

@@ -105,13 +105,9 @@ private:
         if (open_.empty() || open_.back()->Kind() != BindingPropertyType::Collection) {
             return target_;
         }
-        BindingProperty& collection = *open_.back();
-        const std::size_t size = collection.Size();
-        if (size == 0) {
-            // Room for a few elements at once: most arrays hold more than one.
-            static_cast<void>(collection.Reserve(kFirstElements));
-        }
-        return collection.TryElement(size);  // null past the collection limit
+        // Room for a few elements at once: most arrays hold more than one. Null past the
+        // collection limit.
+        return open_.back()->TryAppend(kFirstElements);
     }
 
     template <typename Setter>

@@ -102,6 +102,11 @@ TEST(StructureFiller, RecordsThatLeaveTheShapeMatchPlainFields) {
         {"b", "a", "c"}, {"b", "a", "c"}, {"b", "x", "c"}, {"b", "x"},      {"b", "x", "c", "d"},
         {"b", "x", "c", "d"}, {"b", "b", "a"}, {},       {"b", "a", "b"}, {"b", "x", "c", "d"},
         {"q"}, {"q"}, {"b", "x", "c", "d", "e", "b"}, {"b", "x", "c", "d", "e"}, {"b", "x", "c", "d", "e"},
+        // Records of several first names take turns at one depth; more first names than
+        // the depth keeps shapes for push the oldest out.
+        {"minute", "gold", "xp"}, {"id", "vars"}, {"minute", "gold", "xp"}, {"id", "vars"}, {"id", "vars"},
+        {"k1", "a"}, {"k2", "a"}, {"k3", "a"}, {"k4", "a"}, {"minute", "gold", "xp"}, {"k1", "a"}, {"k4", "a"},
+        {"minute", "gold"}, {"minute", "gold", "xp", "zz"}, {"minute", "gold", "xp", "zz"},
     };
     BindingProperty filled;
     BindingProperty plain;
