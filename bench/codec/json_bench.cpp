@@ -58,23 +58,23 @@ void CloseWith(std::string& out, char closing) {
 }
 
 const char* const kStatNames[] = {
-    "assists", "barracksKilled", "combatScore", "damageSelfMitigated", "damageToObjectives", "damageToTowers",
-    "deaths", "doubleKills", "firstBlood", "goldEarned", "goldSpent", "healingDone", "inhibitorKills",
-    "killingSprees", "kills", "largestCriticalStrike", "largestKillingSpree", "largestMultiKill", "level",
-    "longestTimeAlive", "magicDamageDealt", "magicDamageTaken", "magicDamageToPlayers", "minionsKilled",
-    "neutralMinionsKilled", "neutralMinionsKilledEnemyJungle", "neutralMinionsKilledTeamJungle", "objectivePlayerScore",
-    "pentaKills", "physicalDamageDealt", "physicalDamageTaken", "physicalDamageToPlayers", "quadraKills",
-    "sightWardsBought", "spell1Cast", "spell2Cast", "teamObjective", "timeCrowdControlDealt", "totalDamageDealt",
-    "totalDamageTaken", "totalDamageToPlayers", "totalHeal", "totalPlayerScore", "totalScoreRank", "totalTimeSpentDead",
-    "totalUnitsHealed", "tripleKills", "trueDamageDealt", "trueDamageTaken", "trueDamageToPlayers", "turretsKilled",
-    "unrealKills", "visionScore", "visionWardsBought", "wardKilled", "wardPlaced", "wasAfk", "win",
+    "actionsTaken", "assists", "bonusCollected", "bonusMissed", "checkpointsReached", "combatScore",
+    "damageBlocked", "damageBlockedForAllies", "damageDealt", "damageDealtToStructures", "damageTaken",
+    "damageTakenFromStructures", "deaths", "distanceTravelled", "doubleScores", "energyRestored", "energySpent",
+    "firstCapture", "flagsCaptured", "flagsReturned", "goldEarned", "goldSpent", "healingDone", "healingReceived",
+    "itemsBought", "itemsSold", "kills", "largestStreak", "levelReached", "longestTimeAlive", "objectivesCaptured",
+    "objectivesContested", "objectivesLost", "pickupsCollected", "pingsSent", "powerUpsUsed", "quadScores",
+    "rescuesMade", "revivesGiven", "revivesReceived", "scoreRank", "shieldsGiven", "shotsFired", "shotsHit",
+    "skillOneUsed", "skillTwoUsed", "structuresDestroyed", "structuresRepaired", "teamObjective", "timeAlive",
+    "timeSpentDead", "totalDamage", "totalHealing", "totalScore", "tripleScores", "unitsDefeated",
+    "unitsDefeatedInOwnZone", "wasIdle", "win",
 };
 
 void AppendPlayer(std::string& out, Numbers& numbers, int team, int slot) {
     out += '{';
     NumberMember(out, "accountId", 2000000000ull + numbers.Next());
     TextMember(out, "playerName", "Player " + std::to_string(team) + "-" + std::to_string(slot));
-    TextMember(out, "puuid", "6f1c3e2a-" + std::to_string(numbers.Below(9000) + 1000) + "-4b7d-9a2e-0c" +
+    TextMember(out, "playerKey", "6f1c3e2a-" + std::to_string(numbers.Below(9000) + 1000) + "-4b7d-9a2e-0c" +
                                  std::to_string(numbers.Next()));
     NumberMember(out, "avatarId", numbers.Below(160));
     TextMember(out, "avatarName", "Avatar" + std::to_string(numbers.Below(160)));
@@ -104,7 +104,7 @@ void AppendPlayer(std::string& out, Numbers& numbers, int team, int slot) {
     out += '[';
     for (int minute = 1; minute <= 20; ++minute) {
         out += "{\"minute\":" + std::to_string(minute) + ",\"gold\":" + std::to_string(numbers.Below(20000)) +
-               ",\"xp\":" + std::to_string(numbers.Below(20000)) + ",\"minions\":" + std::to_string(numbers.Below(300)) + "},";
+               ",\"xp\":" + std::to_string(numbers.Below(20000)) + ",\"units\":" + std::to_string(numbers.Below(300)) + "},";
     }
     CloseWith(out, ']');
     out += ',';
@@ -257,6 +257,29 @@ void ReadNlohmann(benchmark::State& state, bool endOfGame) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// An event payload of the everyday size: what most reads in the plug-in look like.
+const char* const kEventPayload =
+    R"({"eventType":"Update","uri":"/qiv-honor-v2/v1/ballot","data":{"gameId":5123456789,)"
+    R"("players":[{"summonerId":1234,"summonerName":"Player 1-1","championId":24},)"
+    R"({"summonerId":5678,"summonerName":"Player 1-2","championId":99}],"voteCount":3}})";
+
+void ReadEventBinding(benchmark::State& state) {
+    const std::string text = kEventPayload;
+    for (auto _ : state) {
+        vclient::BindingResult result = vclient::JsonToBinding(text);
+        benchmark::DoNotOptimize(result);
+    }
+}
+
+void ReadEventRapidDocument(benchmark::State& state) {
+    const std::string text = kEventPayload;
+    for (auto _ : state) {
+        rapidjson::Document document;
+        document.Parse(text.c_str());
+        benchmark::DoNotOptimize(document);
+    }
+}
+
 void WriteBinding(benchmark::State& state, bool endOfGame) {
     const vclient::BindingResult tree = vclient::JsonToBinding(Document(endOfGame));
     std::size_t bytes = 0;
@@ -315,6 +338,8 @@ BENCHMARK_CAPTURE(ReadRapidDocument, Generic1MB, false);
 BENCHMARK_CAPTURE(ReadRapidSaxOnly, Generic1MB, false);
 BENCHMARK_CAPTURE(ReadRapidSaxInsitu, Generic1MB, false);
 BENCHMARK_CAPTURE(ReadNlohmann, Generic1MB, false);
+BENCHMARK(ReadEventBinding);
+BENCHMARK(ReadEventRapidDocument);
 BENCHMARK_CAPTURE(WriteBinding, EndOfGame, true);
 BENCHMARK_CAPTURE(WriteRapidDocument, EndOfGame, true);
 BENCHMARK_CAPTURE(WriteNlohmann, EndOfGame, true);

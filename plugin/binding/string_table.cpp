@@ -115,7 +115,7 @@ void StringTable::DestroyAll() noexcept {
 void StringTable::Grow() {
     const std::size_t newCount = bucketCount_ * 2;
     auto** newBuckets = new StringEntry*[newCount]();
-    if (recent_ == nullptr) {
+    if (recent_ == nullptr && newCount >= kRecentFromBuckets) {
         try {
             recent_ = new StringEntry*[kRecentSlots]();
         } catch (...) {

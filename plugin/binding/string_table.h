@@ -11,7 +11,8 @@
 // indexed by a cheap mix of a text's length and its first and last bytes: the names of
 // an array of records come back again and again, and finding them there needs no
 // FNV-1a pass over the text. A removed entry leaves the cache with it. Small tables (the
-// trees of most calls) never grow past their inline buckets and get no cache.
+// trees of most calls and events) get no cache: it is made when the table grows to
+// kRecentFromBuckets buckets.
 #pragma once
 
 #include <cstddef>
@@ -96,6 +97,7 @@ public:
 
 private:
     static constexpr std::size_t kRecentSlots = 512;
+    static constexpr std::size_t kRecentFromBuckets = 64;
 
     [[nodiscard]] static std::size_t RecentSlot(std::string_view text) noexcept;
     void Grow();

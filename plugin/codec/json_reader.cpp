@@ -151,6 +151,9 @@ private:
     bool numberTooBig_ = false;
 };
 
+// Documents shorter than this are copied to the stack for the in-place parse.
+constexpr std::size_t kLocalCopySize = 2048;
+
 [[nodiscard]] bool IsBlank(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -183,15 +186,23 @@ private:
     TreeBuilder builder(result.Value(), text.find("\\u0000") != std::string_view::npos);
     rapidjson::Reader reader;
     rapidjson::ParseResult parsed;
-    std::string copy;  // holds the text the in-place parse works on
+    // The copy the in-place parse works on: on the stack for everyday documents.
+    char local[kLocalCopySize];
+    std::string heapCopy;
+    char* copy = local;
+    if (text.size() < kLocalCopySize) {
+        std::memcpy(local, text.data(), text.size());
+        local[text.size()] = '\0';
+    } else {
+        heapCopy.assign(text);
+        copy = heapCopy.data();
+    }
     if (MayHoldHugeNegativeExponent(text)) {
         // Numbers reach the builder as texts here, which an in-place parse leaves unterminated.
-        copy.assign(text);
-        rapidjson::StringStream stream(copy.c_str());
+        rapidjson::StringStream stream(copy);
         parsed = reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder);
     } else {
-        copy.assign(text);
-        rapidjson::InsituStringStream stream(copy.data());
+        rapidjson::InsituStringStream stream(copy);
         parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, builder);
     }
     builder.Finish();

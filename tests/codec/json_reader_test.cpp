@@ -118,6 +118,33 @@ TEST(JsonReader, EveryOverloadReadsOnlyItsText) {
     EXPECT_TRUE(JsonToBinding(buffer, 0).Value().IsEmpty());
 }
 
+// Documents just below, at and above the size the reader copies to the stack read alike,
+// and an error at their end names the right offset.
+TEST(JsonReader, DocumentsAroundTheStackCopySizeReadAlike) {
+    for (std::size_t size = 2040; size <= 2056; ++size) {
+        const std::string padding(size - 8, 'p');
+        const std::string text = "{\"k\":\"" + padding + "\"}";
+        ASSERT_EQ(text.size(), size);
+        EXPECT_EQ(JsonToBinding(text).Value().Find("k").GetString(), padding) << size;
+        EXPECT_EQ(JsonToBinding(text + "x").ErrorMessage(),
+                  "Error: The document root must not be followed by other values. at offset " + std::to_string(size) + ".")
+            << size;
+    }
+}
+
+// Records of one array share their names; duplicates inside a record that follows the
+// shape of the one before, and records that break from it, read as duplicates always do.
+TEST(JsonReader, ArraysOfRecordsWithDuplicatesAndChangingShapes) {
+    ExpectOutcomes({
+        {R"([{"a":1,"b":{"x":1}},{"a":2,"b":{"y":2},"b":{"z":3}}])", "[{a:u1,b:{x:u1}},{a:u2,b:{y:u2,z:u3}}]"},
+        {R"([{"b":1,"a":2},{"b":3,"a":4,"b":5},{"b":6,"a":7}])", "[{a:u2,b:u1},{a:u4,b:u5},{a:u7,b:u6}]"},
+        {R"([{"b":1,"a":2},{"b":3},{"b":4,"a":5,"c":6},{"c":7}])", "[{a:u2,b:u1},{b:u3},{a:u5,b:u4,c:u6},{c:u7}]"},
+        {R"([{"m":1,"g":2},{"i":3,"v":[1]},{"m":4,"g":5},{"i":6,"v":[2]}])",
+         "[{g:u2,m:u1},{i:u3,v:[u1]},{g:u5,m:u4},{i:u6,v:[u2]}]"},
+        {R"([{"a":1,"b":2},{"a":3,"b":])", "Error: Invalid value. at offset 26."},
+    });
+}
+
 TEST(JsonReader, DuplicateMembersReplaceMergeOrAppend) {
     ExpectOutcomes({
         {"{\"a\": 1, \"a\": 2}", "{a:u2}"},
