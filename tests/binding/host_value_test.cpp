@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -14,32 +11,8 @@
 #include "binding/register_type.h"
 #include "binding/static_type.h"
 #include "binding/type_registry.h"
+#include "support/counting_array_new.h"
 
-// Array allocations of this test program are counted: the plug-in allocates every owned
-// host value buffer with new[] and must free each exactly once.
-namespace {
-std::atomic<long> gLiveArrays{0};
-}  // namespace
-
-void* operator new[](std::size_t size) {
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) throw std::bad_alloc();
-    ++gLiveArrays;
-    return block;
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) ++gLiveArrays;
-    return block;
-}
-void operator delete[](void* block) noexcept {
-    if (block == nullptr) return;
-    --gLiveArrays;
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    operator delete[](block);
-}
 
 namespace vclient {
 namespace {
@@ -50,9 +23,9 @@ class HostValueTest : public ::testing::Test {
 protected:
     HostValueTest() {
         RegisterEnum<Category>(registry, "Category").QIV_ENUMERATOR(COOL).QIV_ENUMERATOR(SHOTCALLER);
-        baseline = gLiveArrays.load();
+        baseline = testing::LiveArrays();
     }
-    ~HostValueTest() override { EXPECT_EQ(gLiveArrays.load(), baseline) << "owned host buffers leaked"; }
+    ~HostValueTest() override { EXPECT_EQ(testing::LiveArrays(), baseline) << "owned host buffers leaked"; }
 
     std::string FailureOf(const HostValue& value) {
         BindingResult result;
@@ -189,15 +162,15 @@ TEST_F(HostValueTest, ClearFreesOwnedPayloadsOnly) {
     blob.blob.bytes = bytes;
     blob.blob.size = 2;
     HostValueClear(blob);
-    EXPECT_EQ(gLiveArrays.load(), baseline);
+    EXPECT_EQ(testing::LiveArrays(), baseline);
 
     HostValue owned{};
     ASSERT_TRUE(HostValueSetText(owned, "owned"));
     EXPECT_EQ(+owned.kind, 6u);
     ASSERT_TRUE(HostValueSetText(owned, "replaced"));  // setters clear first
-    EXPECT_EQ(gLiveArrays.load(), baseline + 1);
+    EXPECT_EQ(testing::LiveArrays(), baseline + 1);
     HostValueClear(owned);
-    EXPECT_EQ(gLiveArrays.load(), baseline);
+    EXPECT_EQ(testing::LiveArrays(), baseline);
 }
 
 // Every setter clears first; the fixture checks that nothing is left allocated.
@@ -241,7 +214,7 @@ TEST_F(HostValueTest, NestedOwnershipIsReleasedWhole) {
     ASSERT_TRUE(BindingToHostValue(host, tree, nullptr));
     // One entry array and its name at the top, one element array, and per element an entry
     // array, two names, a text and a byte buffer.
-    EXPECT_EQ(gLiveArrays.load(), baseline + 3 + 3 * 5);
+    EXPECT_EQ(testing::LiveArrays(), baseline + 3 + 3 * 5);
     HostValueClear(host);
 }
 

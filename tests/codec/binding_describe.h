@@ -4,8 +4,12 @@
 //   b:0aff (Blob), [a,b] (Collection), {name:value,...} (Structure, in field order).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "binding/binding_property.h"
 
@@ -41,6 +45,31 @@ inline std::string Describe(const BindingProperty& value) {
         return "{" + text + "}";
     default: return "?";
     }
+}
+
+// One row of a reader's table: the input, and Describe() of the tree read or the failure text.
+struct ReadCase {
+    std::string text;
+    std::string expected;
+};
+
+// Reads each case's text with `read` (text -> BindingResult) and compares the outcome.
+template <class Read>
+void ExpectReadOutcomes(const std::vector<ReadCase>& cases, Read read) {
+    for (const ReadCase& c : cases) {
+        const auto result = read(c.text);
+        EXPECT_EQ(result.Succeeded() ? Describe(result.Value()) : result.ErrorMessage(), c.expected)
+            << c.text.substr(0, 40);
+    }
+}
+
+// `unit` written `times` times over.
+inline std::string Repeat(std::string_view unit, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += unit;
+    }
+    return text;
 }
 
 }  // namespace vclient::testing

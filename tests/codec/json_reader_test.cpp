@@ -13,25 +13,11 @@ namespace {
 
 using testing::Describe;
 
-struct Case {
-    std::string text;
-    std::string expected;  // Describe() of the tree, or the failure text
-};
+using testing::ReadCase;
+using testing::Repeat;
 
-void ExpectOutcomes(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        const BindingResult result = JsonToBinding(c.text);
-        const std::string seen = result.Succeeded() ? Describe(result.Value()) : result.ErrorMessage();
-        EXPECT_EQ(seen, c.expected) << c.text.substr(0, 40);
-    }
-}
-
-std::string Repeat(std::string_view unit, std::size_t times) {
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i) {
-        text += unit;
-    }
-    return text;
+void ExpectOutcomes(const std::vector<ReadCase>& cases) {
+    testing::ExpectReadOutcomes(cases, [](const std::string& text) { return JsonToBinding(text); });
 }
 
 TEST(JsonReader, MapsEveryJsonValueToItsKind) {

@@ -12,25 +12,11 @@ namespace {
 
 using testing::Describe;
 
-struct Case {
-    std::string text;
-    std::string expected;  // Describe() of the tree, or the failure text
-};
+using testing::ReadCase;
+using testing::Repeat;
 
-void ExpectOutcomes(const std::vector<Case>& cases) {
-    for (const Case& test : cases) {
-        const BindingResult read = YamlToBinding(test.text);
-        EXPECT_EQ(read.Succeeded() ? Describe(read.Value()) : read.ErrorMessage(), test.expected)
-            << test.text.substr(0, 40);
-    }
-}
-
-std::string Repeat(std::string_view unit, std::size_t times) {
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i) {
-        text += unit;
-    }
-    return text;
+void ExpectOutcomes(const std::vector<ReadCase>& cases) {
+    testing::ExpectReadOutcomes(cases, [](const std::string& text) { return YamlToBinding(text); });
 }
 
 TEST(YamlReader, BuildsTreesFromDocuments) {

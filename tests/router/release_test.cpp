@@ -2,35 +2,10 @@
 // arrays) is freed by the response's release: this program counts array allocations.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "router_test_support.h"
-
-namespace {
-std::atomic<long> gLiveArrays{0};
-}  // namespace
-
-void* operator new[](std::size_t size) {
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) throw std::bad_alloc();
-    ++gLiveArrays;
-    return block;
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) ++gLiveArrays;
-    return block;
-}
-void operator delete[](void* block) noexcept {
-    if (block == nullptr) return;
-    --gLiveArrays;
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept { operator delete[](block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { operator delete[](block); }
+#include "support/counting_array_new.h"
 
 namespace router_test {
 namespace {
@@ -59,14 +34,14 @@ TEST(ResponseRelease, FreesEveryArrayOfEveryAnswerShape) {
         const RouteFunctionEntry& entry = *FindEntry(fixture.Table(), call.function);
         TestRequest request(kGet, call.url);
         const HostRequest record = request.Record(entry.function.dispatchContext);
-        const long before = gLiveArrays.load();
+        const long before = vclient::testing::LiveArrays();
         HostResponse response{};
         HandleCall(&response, &record);
-        EXPECT_GT(gLiveArrays.load(), before) << "the answer holds texts of its own";
+        EXPECT_GT(vclient::testing::LiveArrays(), before) << "the answer holds texts of its own";
         const HostReleaseResponseFunction release = response.release;
         ASSERT_NE(release, nullptr);
         release(&response);
-        EXPECT_EQ(gLiveArrays.load(), before);
+        EXPECT_EQ(vclient::testing::LiveArrays(), before);
     }
 }
 
