@@ -81,30 +81,6 @@ BindingProperty::~BindingProperty() {
     }
 }
 
-void BindingProperty::SetBool(bool value) noexcept {
-    Clear();
-    kind_ = BindingPropertyType::Bool;
-    payload_.boolean = value;
-}
-
-void BindingProperty::SetSigned(std::int64_t value) noexcept {
-    Clear();
-    kind_ = BindingPropertyType::Signed;
-    payload_.signedValue = value;
-}
-
-void BindingProperty::SetUnsigned(std::uint64_t value) noexcept {
-    Clear();
-    kind_ = BindingPropertyType::Unsigned;
-    payload_.unsignedValue = value;
-}
-
-void BindingProperty::SetFloat(double value) noexcept {
-    Clear();
-    kind_ = BindingPropertyType::Float;
-    payload_.floatValue = value;
-}
-
 // Every setter below takes its new heap part before releasing the old payload, so a
 // value can be set from a text or blob that it holds itself.
 void BindingProperty::SetString(std::string_view text) {

@@ -120,10 +120,26 @@ public:
     [[nodiscard]] const PropertyArena* Arena() const noexcept { return arena_; }
 
     // Setters: each replaces whatever the value held.
-    void SetBool(bool value) noexcept;
-    void SetSigned(std::int64_t value) noexcept;
-    void SetUnsigned(std::uint64_t value) noexcept;
-    void SetFloat(double value) noexcept;
+    void SetBool(bool value) noexcept {
+        Clear();
+        kind_ = BindingPropertyType::Bool;
+        payload_.boolean = value;
+    }
+    void SetSigned(std::int64_t value) noexcept {
+        Clear();
+        kind_ = BindingPropertyType::Signed;
+        payload_.signedValue = value;
+    }
+    void SetUnsigned(std::uint64_t value) noexcept {
+        Clear();
+        kind_ = BindingPropertyType::Unsigned;
+        payload_.unsignedValue = value;
+    }
+    void SetFloat(double value) noexcept {
+        Clear();
+        kind_ = BindingPropertyType::Float;
+        payload_.floatValue = value;
+    }
     // An empty or null text refers to the process-wide empty entry and counts nothing.
     void SetString(std::string_view text);
     void SetString(const char* text);

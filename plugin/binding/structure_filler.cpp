@@ -1,34 +1,13 @@
 #include "binding/structure_filler.h"
 
 #include <algorithm>
-#include <numeric>
+#include <string>
 
 #include "binding/field_tree.h"
 #include "binding/property_arena.h"
 #include "binding/property_parts.h"
 
 namespace vclient {
-
-namespace {
-
-// Links ordered[lo, hi) as a balanced subtree under `parent`. Every level but the deepest
-// is full, so colouring the deepest level red (when it is not full itself) and every
-// other node black keeps the red-black rules: each path to a leaf has `deepest` black nodes.
-detail::FieldNode* LinkRange(const std::vector<detail::FieldNode*>& ordered, std::size_t lo, std::size_t hi,
-                             std::size_t depth, std::size_t redDepth, detail::FieldNode* parent) noexcept {
-    if (lo >= hi) {
-        return nullptr;
-    }
-    const std::size_t mid = lo + (hi - lo) / 2;
-    detail::FieldNode* node = ordered[mid];
-    node->parent = parent;
-    node->red = depth == redDepth;
-    node->left = LinkRange(ordered, lo, mid, depth + 1, redDepth, node);
-    node->right = LinkRange(ordered, mid + 1, hi, depth + 1, redDepth, node);
-    return node;
-}
-
-}  // namespace
 
 void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     if (openCount_ != 0) {
@@ -46,29 +25,24 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     open.depth = depth;
     open.duplicate = false;
     open.matched = 0;
-    open.held.clear();
     open.arrived.clear();
     open.slot = kNoShape;
     open.shapeNames = nullptr;
     open.shapeSize = 0;
     open.following = value.payload_.structure->count == 0 && depth < shapes_.size();  // until the first name
     ++openCount_;
+    current_ = &open;
 }
 
-BindingProperty& StructureFiller::Field(std::string_view name) {
-    OpenStructure& open = open_[openCount_ - 1];
-    if (open.following && (open.slot != kNoShape || PickShape(open, name))) {
-        if (open.matched < open.shapeSize && detail::SameBytes(open.shapeNames[open.matched]->text, name)) {
-            detail::StringEntry* entry = open.shapeNames[open.matched];
-            auto* node = arena_->New<detail::FieldNode>(entry, arena_);
-            ++entry->count;
-            open.held.push_back(node);  // within the reserved capacity
-            ++open.matched;
-            return node->value;
+// Field's way when the name is not simply the next one of the followed shape: the first
+// name of a record (which picks its shape), or a record that leaves its shape.
+BindingProperty& StructureFiller::FieldOffShape(OpenStructure& open, std::string_view name) {
+    if (open.following) {
+        if (open.slot == kNoShape && PickShape(open, name)) {
+            return Hold(open);
         }
         StopFollowing(open);
     }
-    open.following = false;
     return PlainField(open, name);
 }
 
@@ -78,7 +52,10 @@ bool StructureFiller::PickShape(OpenStructure& open, std::string_view firstName)
     for (std::size_t slot = 0; slot < kShapesPerDepth; ++slot) {
         const std::vector<detail::StringEntry*>& names = set.shapes[slot].names;
         if (!names.empty() && detail::SameBytes(names.front()->text, firstName)) {
-            open.held.reserve(names.size());
+            if (open.held.size() <= names.size()) {
+                open.held.resize(names.size() + 1);  // never shrunk: records of other shapes come back
+            }
+            open.held[names.size()] = nullptr;  // "no node" in the link plan
             open.slot = slot;
             open.shapeNames = names.data();
             open.shapeSize = names.size();
@@ -119,32 +96,30 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
 // The held fields go into the tree one by one; they are distinct and the tree started empty.
 void StructureFiller::StopFollowing(OpenStructure& open) noexcept {
     detail::StructurePart& tree = *open.value->payload_.structure;
-    for (detail::FieldNode* node : open.held) {
-        detail::FieldInsertPoint where;
-        static_cast<void>(detail::FindFieldNode(tree, node->name->text, &where));
-        detail::InsertFieldNode(tree, node, where);
+    if (open.slot != kNoShape) {
+        for (std::size_t index = 0; index < open.matched; ++index) {
+            detail::FieldNode* node = open.held[index];
+            detail::FieldInsertPoint where;
+            static_cast<void>(detail::FindFieldNode(tree, node->name->text, &where));
+            detail::InsertFieldNode(tree, node, where);
+        }
     }
-    open.held.clear();
     open.following = false;
+    open.shapeSize = 0;
 }
 
 void StructureFiller::Close() {
-    OpenStructure& open = open_[openCount_ - 1];
+    OpenStructure& open = *current_;
     --openCount_;
+    current_ = openCount_ == 0 ? nullptr : &open_[openCount_ - 1];
     if (open.following && open.slot != kNoShape) {
         Shape& shape = shapes_[open.depth].shapes[open.slot];
         if (open.matched == shape.names.size()) {
-            if (shape.sorted.empty()) {
-                // First time this shape came round again: learn its order (may throw; the
+            if (shape.plan.empty()) {
+                // First time this shape came round again: work out its plan (may throw; the
                 // fields are then linked one by one).
                 try {
-                    std::vector<std::uint32_t> sorted(shape.names.size());
-                    std::iota(sorted.begin(), sorted.end(), 0u);
-                    std::sort(sorted.begin(), sorted.end(), [&shape](std::uint32_t a, std::uint32_t b) {
-                        return detail::CompareFieldNames(shape.names[a]->text, shape.names[b]->text) < 0;
-                    });
-                    ordered_.reserve(sorted.size());
-                    shape.sorted = std::move(sorted);
+                    LearnPlan(shape);
                 } catch (...) {
                     StopFollowing(open);
                     throw;
@@ -162,23 +137,81 @@ void StructureFiller::Close() {
     }
 }
 
-void StructureFiller::LinkBalanced(OpenStructure& open, const Shape& shape) noexcept {
-    ordered_.clear();
-    for (const std::uint32_t index : shape.sorted) {
-        ordered_.push_back(open.held[index]);  // capacity reserved with the order
+// The balanced tree of the shape's names in name order: the middle name at the root, the
+// halves below it, and so on. Every level but the deepest is full, so colouring the deepest
+// level red (when it is not full itself) and every other node black keeps the red-black
+// rules: each path to a leaf has the same number of black nodes.
+void StructureFiller::LearnPlan(Shape& shape) {
+    const auto count = static_cast<std::uint16_t>(shape.names.size());
+    // Sorted by the first eight bytes read big-endian (zero-padded) first: two such keys
+    // order as their names do, so whole names are compared only on equal keys.
+    struct SortKey {
+        std::uint64_t prefix;
+        std::uint16_t index;
+    };
+    std::vector<SortKey> keys(count);
+    for (std::uint16_t index = 0; index < count; ++index) {
+        const std::string& text = shape.names[index]->text;
+        std::uint64_t prefix = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            prefix = (prefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+        }
+        keys[index] = {prefix, index};
     }
-    const std::size_t count = ordered_.size();
-    std::size_t deepest = 0;  // the depth of the deepest level: floor(log2(count))
+    std::sort(keys.begin(), keys.end(), [&shape](const SortKey& a, const SortKey& b) {
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix;
+        }
+        return detail::CompareFieldNames(shape.names[a.index]->text, shape.names[b.index]->text) < 0;
+    });
+    std::vector<std::uint16_t> sorted(count);
+    for (std::uint16_t position = 0; position < count; ++position) {
+        sorted[position] = keys[position].index;
+    }
+    std::size_t deepest = 0;  // floor(log2(count))
     while ((std::size_t{2} << deepest) <= count) {
         ++deepest;
     }
     const bool deepestFull = count == (std::size_t{2} << deepest) - 1;
+    const std::size_t redDepth = deepestFull ? count : deepest;
+    std::vector<LinkStep> plan(count);
+    // Places sorted[lo, hi) under `parent` at `depth`; the arrival index of its root, or
+    // `count` for none.
+    const auto place = [&](const auto& self, std::size_t lo, std::size_t hi, std::size_t depth,
+                           std::uint16_t parent) -> std::uint16_t {
+        if (lo >= hi) {
+            return count;
+        }
+        const std::size_t mid = lo + (hi - lo) / 2;
+        const std::uint16_t index = sorted[mid];
+        plan[index].parent = parent;
+        plan[index].red = depth == redDepth;
+        plan[index].left = self(self, lo, mid, depth + 1, index);
+        plan[index].right = self(self, mid + 1, hi, depth + 1, index);
+        return index;
+    };
+    shape.root = place(place, 0, count, 0, count);
+    shape.last = sorted.back();
+    shape.plan = std::move(plan);
+}
+
+void StructureFiller::LinkBalanced(OpenStructure& open, const Shape& shape) noexcept {
+    detail::FieldNode* const* held = open.held.data();  // held[count] is null
+    const LinkStep* steps = shape.plan.data();
+    const std::size_t count = shape.plan.size();
+    for (std::size_t index = 0; index < count; ++index) {
+        detail::FieldNode* node = held[index];
+        node->left = held[steps[index].left];
+        node->right = held[steps[index].right];
+        node->parent = held[steps[index].parent];
+        node->red = steps[index].red;
+    }
     detail::StructurePart& tree = *open.value->payload_.structure;
-    tree.root = LinkRange(ordered_, 0, count, 0, deepestFull ? count : deepest, nullptr);
+    tree.root = held[shape.root];
     tree.count = count;
-    tree.last = ordered_.back();
-    open.held.clear();
+    tree.last = held[shape.last];
     open.following = false;
+    open.shapeSize = 0;
 }
 
 void StructureFiller::RecordShape(std::size_t depth, const OpenStructure& open) {
@@ -222,7 +255,7 @@ void StructureFiller::ReleaseShape(Shape& shape) noexcept {
         arena_->ReleaseString(entry);
     }
     shape.names.clear();
-    shape.sorted.clear();
+    shape.plan.clear();
 }
 
 void StructureFiller::Finish() noexcept {
@@ -239,6 +272,7 @@ void StructureFiller::Finish() noexcept {
     }
     shapes_.clear();
     arena_ = nullptr;
+    current_ = nullptr;
 }
 
 }  // namespace vclient

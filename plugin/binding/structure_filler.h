@@ -11,7 +11,10 @@
 // Structure closes after the last of them, its tree is built at once, balanced, from the
 // known order. Any other name (or a Structure that was not empty) falls back to the plain
 // path of BindingProperty::Field: the fields held so far are linked as usual and the rest
-// go in one by one, with the same results as Field, duplicates included.
+// go in one by one, with the same results as Field, duplicates included. The first time a
+// shape comes round again, the filler works out once where each of its names sits in the
+// balanced tree; every later record of that shape is linked by that plan, with no
+// comparisons at all.
 //
 // A filler belongs to one tree: Open only Structures of that tree, and call Finish (or
 // destroy the filler) before the tree's root is cleared, moved or destroyed.
@@ -23,6 +26,8 @@
 #include <vector>
 
 #include "binding/binding_property.h"
+#include "binding/property_arena.h"
+#include "binding/string_table.h"
 
 namespace vclient {
 
@@ -50,7 +55,14 @@ public:
     // as at least one more than the enclosing open Structure's).
     void Open(BindingProperty& value, std::size_t depth);
     // The field `name` of the innermost open Structure, as Field(name) would give it.
-    BindingProperty& Field(std::string_view name);
+    BindingProperty& Field(std::string_view name) {
+        OpenStructure& open = *current_;
+        // While following a shape, the next name of the shape is all there is to check.
+        if (open.matched < open.shapeSize && detail::SameBytes(open.shapeNames[open.matched]->text, name)) {
+            return Hold(open);
+        }
+        return FieldOffShape(open, name);
+    }
     // Closes the innermost open Structure.
     void Close();
     // Links every field still held, closes everything and gives back the names of the
@@ -58,9 +70,20 @@ public:
     void Finish() noexcept;
 
 private:
+    // Where the field of one arrival index goes in the balanced tree: the arrival indices
+    // of its left and right children and its parent (the shape's size for none), and its
+    // colour.
+    struct LinkStep {
+        std::uint16_t left;
+        std::uint16_t right;
+        std::uint16_t parent;
+        bool red;
+    };
     struct Shape {
         std::vector<detail::StringEntry*> names;  // in arrival order, each counted once for the shape
-        std::vector<std::uint32_t> sorted;        // indices into `names`, in name order
+        std::vector<LinkStep> plan;               // by arrival index; empty until the shape repeats
+        std::uint16_t root = 0;                   // arrival index of the root
+        std::uint16_t last = 0;                   // arrival index of the greatest name
     };
     struct ShapeSet {
         Shape shapes[kShapesPerDepth];
@@ -74,26 +97,41 @@ private:
         bool duplicate = false;   // a name came twice: the record makes no shape
         std::size_t matched = 0;  // names matched while following
         std::size_t slot = kNoShape;  // the shape followed, picked by the first name
-        // The shape's names while following (its vector is not replaced while a record of
-        // its depth is open, and moving the shapes keeps the buffer).
+        // The shape's names while following, and their count (0 when not following, so
+        // that Field's check fails at once). The shape's vector is not replaced while a
+        // record of its depth is open, and moving the shapes keeps the buffer.
         detail::StringEntry* const* shapeNames = nullptr;
         std::size_t shapeSize = 0;
-        std::vector<detail::FieldNode*> held;       // allocated, not linked (following only)
+        // Allocated, not yet linked fields by arrival index (following only: the first
+        // `matched` slots); the slot at the shape's size is null and stands for "no node"
+        // in the link plan.
+        std::vector<detail::FieldNode*> held;
         std::vector<detail::StringEntry*> arrived;  // names in arrival order (plain path)
     };
 
+    // The next field of the followed shape, allocated and held.
+    BindingProperty& Hold(OpenStructure& open) {
+        detail::StringEntry* entry = open.shapeNames[open.matched];
+        auto* node = arena_->New<detail::FieldNode>(entry, arena_);
+        ++entry->count;
+        open.held[open.matched] = node;
+        ++open.matched;
+        return node->value;
+    }
+    BindingProperty& FieldOffShape(OpenStructure& open, std::string_view name);
     BindingProperty& PlainField(OpenStructure& open, std::string_view name);
     void StopFollowing(OpenStructure& open) noexcept;
     bool PickShape(OpenStructure& open, std::string_view firstName);
+    static void LearnPlan(Shape& shape);
     void RecordShape(std::size_t depth, const OpenStructure& open);
     void ReleaseShape(Shape& shape) noexcept;
-    void LinkBalanced(OpenStructure& open, const Shape& shape) noexcept;
+    static void LinkBalanced(OpenStructure& open, const Shape& shape) noexcept;
 
     PropertyArena* arena_ = nullptr;  // the tree's, known from the first Open
     std::vector<ShapeSet> shapes_;    // by depth
     std::vector<OpenStructure> open_;  // innermost last; entries past openCount_ are kept for reuse
     std::size_t openCount_ = 0;
-    std::vector<detail::FieldNode*> ordered_;  // scratch for LinkBalanced
+    OpenStructure* current_ = nullptr;  // open_[openCount_ - 1]
 };
 
 }  // namespace vclient

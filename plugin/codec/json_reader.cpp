@@ -1,6 +1,8 @@
 #include "codec/json_reader.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -102,12 +104,11 @@ private:
 
     // The value the next event fills: a new element inside a Collection, else the target.
     [[nodiscard]] BindingProperty* NextTarget() {
-        if (open_.empty() || open_.back()->Kind() != BindingPropertyType::Collection) {
+        if (open_.empty() || open_.back().firstCapacity == 0) {
             return target_;
         }
-        // Room for a few elements at once: most arrays hold more than one. Null past the
-        // collection limit.
-        return open_.back()->TryAppend(kFirstElements);
+        // Null past the collection limit.
+        return open_.back().value->TryAppend(open_.back().firstCapacity);
     }
 
     template <typename Setter>
@@ -128,25 +129,52 @@ private:
         if (value == nullptr) {
             return false;
         }
+        const std::size_t depth = open_.size();
         if (collection) {
-            open_.push_back(&value->EnsureCollection());
+            // An array gets room at once for as many elements as the last one of its depth
+            // held (arrays of records repeat their sizes), within bounds.
+            std::uint32_t room = kFirstElements;
+            if (depth < arraySizes_.size()) {
+                room = std::clamp(arraySizes_[depth], kFirstElements, kMostFirstElements);
+            }
+            open_.push_back({&value->EnsureCollection(), room});
         } else {
-            structures_.Open(*value, open_.size());
-            open_.push_back(value);
+            structures_.Open(*value, depth);
+            open_.push_back({value, 0});
         }
         return true;
     }
 
     bool Close() {
+        const Frame closed = open_.back();
         open_.pop_back();
+        if (closed.firstCapacity != 0) {
+            const std::size_t depth = open_.size();
+            if (depth >= arraySizes_.size()) {
+                arraySizes_.resize(depth + 1, 0);
+            }
+            arraySizes_[depth] = static_cast<std::uint32_t>(std::min(closed.value->Size(), std::size_t{kMostFirstElements}));
+        }
         return true;
     }
 
-    static constexpr std::size_t kFirstElements = 4;
+    // An open container: its value and, for a Collection, the capacity its buffer starts
+    // with (0 for a Structure).
+    struct Frame {
+        BindingProperty* value;
+        std::uint32_t firstCapacity;
+    };
+
+    // First capacities of arrays: at least room for a few (most arrays hold more than one
+    // element), at most as many as wasting the room of a short array after a long one
+    // stays cheap.
+    static constexpr std::uint32_t kFirstElements = 4;
+    static constexpr std::uint32_t kMostFirstElements = 64;
 
     BindingProperty* target_;
     bool mayHoldNul_;
-    std::vector<BindingProperty*> open_;
+    std::vector<Frame> open_;
+    std::vector<std::uint32_t> arraySizes_;  // by depth: the size of the last array closed there
     StructureFiller structures_;  // fills the Structures of open_; arrays of records go fast
     bool numberTooBig_ = false;
 };

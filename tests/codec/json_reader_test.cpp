@@ -131,6 +131,26 @@ TEST(JsonReader, ArraysOfRecordsWithDuplicatesAndChangingShapes) {
     });
 }
 
+// Arrays start with room for as many elements as the last one of their depth held; sizes
+// that jump up and down, empty arrays and arrays past that room still read exactly.
+TEST(JsonReader, ArraysOfChangingSizesAtOneDepth) {
+    std::string text = "[";
+    std::string expected = "[";
+    for (const int size : {0, 70, 1, 0, 5, 100, 3, 64, 65, 2}) {
+        text += '[';
+        expected += '[';
+        for (int i = 0; i < size; ++i) {
+            text += (i == 0 ? "" : ",") + std::to_string(i);
+            expected += (i == 0 ? "u" : ",u") + std::to_string(i);
+        }
+        text += "],";
+        expected += "],";
+    }
+    text.back() = ']';
+    expected.back() = ']';
+    EXPECT_EQ(Describe(JsonToBinding(text).Value()), expected);
+}
+
 TEST(JsonReader, DuplicateMembersReplaceMergeOrAppend) {
     ExpectOutcomes({
         {"{\"a\": 1, \"a\": 2}", "{a:u2}"},
