@@ -126,22 +126,6 @@ void BindingProperty::SetEnum(BindingEnumPair pair) {
     payload_.enumPair = part;
 }
 
-bool BindingProperty::GetBool(bool fallback) const noexcept {
-    return kind_ == BindingPropertyType::Bool ? payload_.boolean : fallback;
-}
-
-std::int64_t BindingProperty::GetSigned(std::int64_t fallback) const noexcept {
-    return kind_ == BindingPropertyType::Signed ? payload_.signedValue : fallback;
-}
-
-std::uint64_t BindingProperty::GetUnsigned(std::uint64_t fallback) const noexcept {
-    return kind_ == BindingPropertyType::Unsigned ? payload_.unsignedValue : fallback;
-}
-
-double BindingProperty::GetFloat(double fallback) const noexcept {
-    return kind_ == BindingPropertyType::Float ? payload_.floatValue : fallback;
-}
-
 const std::string& BindingProperty::GetString() const noexcept {
     return kind_ == BindingPropertyType::String ? payload_.string->text : EmptyString();
 }

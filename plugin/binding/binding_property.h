@@ -152,10 +152,18 @@ public:
     void SetEnum(BindingEnumPair pair);
 
     // Typed reads: the payload when the kind matches, else the default.
-    [[nodiscard]] bool GetBool(bool fallback = false) const noexcept;
-    [[nodiscard]] std::int64_t GetSigned(std::int64_t fallback = 0) const noexcept;
-    [[nodiscard]] std::uint64_t GetUnsigned(std::uint64_t fallback = 0) const noexcept;
-    [[nodiscard]] double GetFloat(double fallback = 0.0) const noexcept;
+    [[nodiscard]] bool GetBool(bool fallback = false) const noexcept {
+        return kind_ == BindingPropertyType::Bool ? payload_.boolean : fallback;
+    }
+    [[nodiscard]] std::int64_t GetSigned(std::int64_t fallback = 0) const noexcept {
+        return kind_ == BindingPropertyType::Signed ? payload_.signedValue : fallback;
+    }
+    [[nodiscard]] std::uint64_t GetUnsigned(std::uint64_t fallback = 0) const noexcept {
+        return kind_ == BindingPropertyType::Unsigned ? payload_.unsignedValue : fallback;
+    }
+    [[nodiscard]] double GetFloat(double fallback = 0.0) const noexcept {
+        return kind_ == BindingPropertyType::Float ? payload_.floatValue : fallback;
+    }
     // The text of a String, else the static empty string.
     [[nodiscard]] const std::string& GetString() const noexcept;
     [[nodiscard]] const BindingBlob& GetBlob() const noexcept;
