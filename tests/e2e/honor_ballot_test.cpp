@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {kBallot, kBallot}},
         FactsCase{"DeletedSequenceEventKeepsTheStepName", {Fact::Step, Fact::NoStep}, {Fact::Statistics}, {kBallot}},
         FactsCase{"DeletedStatisticsOpenNothing", {Fact::Statistics, Fact::NoStatistics}, {Fact::Step}, {}}),
-    [](const ::testing::TestParamInfo<FactsCase>& tested) { return std::string(tested.param.name); });
+    CaseName());
 
 // The rules themselves are the ballot builder's; here, that the statistics' fields reach
 // them and that a game without a ballot releases the step at once. Spectating is HonorSpectate's.
@@ -95,11 +95,9 @@ class HonorNoBallot : public HonorHost, public ::testing::WithParamInterface<NoB
 
 TEST_P(HonorNoBallot, ResetsAndCompletesTheStepAtOnce) {
     StartEnabled();
-    Set(qivhost::kEndOfGameStatsUri, StatsJson(GetParam().stats));
-    Settle();
+    SetNow(qivhost::kEndOfGameStatsUri, StatsJson(GetParam().stats));
     const std::size_t mark = Mark();
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    StepNow(kHonorVote);
     EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kCompletion}})));
     EXPECT_EQ(Get("ballot"), kEmptyBallot);
     EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1", "complete honor-vote"));
@@ -108,13 +106,11 @@ TEST_P(HonorNoBallot, ResetsAndCompletesTheStepAtOnce) {
 INSTANTIATE_TEST_SUITE_P(
     Rule, HonorNoBallot,
     ::testing::Values(NoBallotCase{"CustomGame", With([](StatsDoc& s) { s.gameType = "CUSTOM_GAME"; })},
-                      NoBallotCase{"TutorialGame", With([](StatsDoc& s) { s.gameType = "TUTORIAL_GAME"; })},
                       NoBallotCase{"SkirmaQueue", With([](StatsDoc& s) { s.queueType = "SKIRMA"; })},
                       NoBallotCase{"EarlySurrender", With([](StatsDoc& s) { s.earlySurrender = true; })},
                       NoBallotCase{"OnlyABotALeaverAndMe", With([](StatsDoc& s) {
                                        s.myTeam = {{kMe, "Me"}, {2003, "Bot", true}, {2004, "Leaver", false, true}};
-                                   })}),
-    [](const ::testing::TestParamInfo<NoBallotCase>& tested) { return std::string(tested.param.name); });
+                                   })}), CaseName());
 
 // ---- The vote ----------------------------------------------------------------------------
 
@@ -298,8 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       {{qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})"}},
                       {"Create /qiv-honor-v2/v1/vote-completion"},
-                      {{"vote-completion", R"({"fullTeamVote":true,"gameId":9000042})"}}}),
-    [](const ::testing::TestParamInfo<AfterVoteCase>& tested) { return std::string(tested.param.name); });
+                      {{"vote-completion", R"({"fullTeamVote":true,"gameId":9000042})"}}}), CaseName());
 
 // The majority is counted on the player's team as the statistics list it, all players
 // included: (players / 2) + 1; without statistics it is 3. Five players (3) are the usual
@@ -321,35 +316,27 @@ TEST_P(HonorMajority, TeamChoicesNeedAMajorityOfThePlayersTeam) {
         for (int i = 0; i < GetParam().teamSize; ++i) {
             stats.myTeam.push_back({static_cast<std::uint64_t>(5000 + i), "Player " + std::to_string(i)});
         }
-        Set(qivhost::kEndOfGameStatsUri, StatsJson(stats));
-        Settle();
+        SetNow(qivhost::kEndOfGameStatsUri, StatsJson(stats));
     }
     (void)Vote(5001, "HEART", kReportGame);
     std::vector<std::string> recipients;
     std::uint64_t id = 6000;
     for (const int count : GetParam().honors) recipients.push_back(Recipient(++id, kReportGame, count));
-    Message(qivhost::kMessagingPostGameCeremony, Ceremony(recipients));
-    Settle();
+    MessageNow(qivhost::kMessagingPostGameCeremony, Ceremony(recipients));
     EXPECT_EQ(Get("team-choices"), GetParam().choices);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threshold, HonorMajority,
                          ::testing::Values(MajorityCase{"SixPlayersNeedFour", 6, {3, 4, 5}, "[6002,6003]"},
-                                           MajorityCase{"OnePlayerNeedsOne", 1, {0, 1}, "[6002]"},
-                                           MajorityCase{"NoStatisticsNeedThree", 0, {2, 3}, "[6002]"}),
-                         [](const ::testing::TestParamInfo<MajorityCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                                           MajorityCase{"NoStatisticsNeedThree", 0, {2, 3}, "[6002]"}), CaseName());
 
 TEST_F(HonorVote, TheNextResetClearsEverythingButTheVoteCompletion) {
     OpenBallot();
     (void)Vote(2001, "HEART", kReportGame);
     Message(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 3)}));
     Message(qivhost::kMessagingFullTeamVote, R"({"gameId":9000042})");
-    Message(qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})");
-    Settle();
-    Configure(true);  // enabling again resets the vote state
-    Settle();
+    MessageNow(qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})");
+    ConfigureNow(true);  // enabling again resets the vote state
     EXPECT_EQ(Get("recognition"), "[]");
     EXPECT_EQ(Get("team-choices"), "[]");
     EXPECT_EQ(Get("full-team-vote"), R"({"gameId":0})");
@@ -359,20 +346,16 @@ TEST_F(HonorVote, TheNextResetClearsEverythingButTheVoteCompletion) {
 
 TEST_F(HonorVote, RecognitionReachingThePlayerAfterTheEndOfGameScreenIsOfferedLate) {
     OpenBallot();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("EndOfGame"));
-    Settle();
+    PhaseNow("EndOfGame");
     (void)Vote(2001, "HEART", kReportGame);
     std::size_t mark = Mark();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("Lobby"));
-    Settle();
+    PhaseNow("Lobby");
     EXPECT_THAT(Published(mark), ElementsAre("Delete /qiv-honor-v2/v1/late-recognition"))
         << "leaving the end-of-game screen clears earlier late recognition; both phases offer it";
 
     mark = Mark();
-    Message(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)}));
-    Settle();
-    Message(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
-    Settle();
+    MessageNow(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)}));
+    MessageNow(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
     EXPECT_THAT(Published(mark),
                 ElementsAre("Create /qiv-honor-v2/v1/recognition", "Create /qiv-honor-v2/v1/vote-completion",
                             "Create /qiv-honor-v2/v1/late-recognition"));
@@ -381,11 +364,9 @@ TEST_F(HonorVote, RecognitionReachingThePlayerAfterTheEndOfGameScreenIsOfferedLa
 
     // Champion select hides it without clearing; the lobby shows it again.
     mark = Mark();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("ChampSelect"));
-    Settle();
+    PhaseNow("ChampSelect");
     EXPECT_EQ(Get("late-recognition"), "[]");
-    Set(qivhost::kGameflowSessionUri, GameflowJson("Lobby"));
-    Settle();
+    PhaseNow("Lobby");
     EXPECT_THAT(Published(mark),
                 ElementsAre("Create /qiv-honor-v2/v1/late-recognition", "Create /qiv-honor-v2/v1/late-recognition"));
     EXPECT_EQ(LastData("/qiv-honor-v2/v1/late-recognition"), Get("late-recognition"));
@@ -399,13 +380,11 @@ TEST_F(HonorVote, RecognitionReachingThePlayerAfterTheEndOfGameScreenIsOfferedLa
 
 TEST_F(HonorVote, WithoutLeavingTheEndOfGameScreenNothingIsOfferedLate) {
     OpenBallot();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("EndOfGame"));
-    Settle();
+    PhaseNow("EndOfGame");
     (void)Vote(2001, "HEART", kReportGame);
     const std::size_t mark = Mark();
     Message(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)}));
-    Message(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
-    Settle();
+    MessageNow(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
     EXPECT_THAT(Published(mark),
                 ElementsAre("Create /qiv-honor-v2/v1/recognition", "Create /qiv-honor-v2/v1/vote-completion"));
     EXPECT_EQ(Get("late-recognition"), "[]");
@@ -414,12 +393,9 @@ TEST_F(HonorVote, WithoutLeavingTheEndOfGameScreenNothingIsOfferedLate) {
 TEST_F(HonorVote, PhasesMovingOutOfTheLobbySetPublishAnEmptyLateRecognition) {
     StartEnabled();
     const std::size_t mark = Mark();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("Lobby"));
-    Settle();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("ChampSelect"));
-    Settle();
-    Set(qivhost::kGameflowSessionUri, GameflowJson("ChampSelect"));
-    Settle();
+    PhaseNow("Lobby");
+    PhaseNow("ChampSelect");
+    PhaseNow("ChampSelect");
     EXPECT_THAT(Published(mark), ElementsAre("Create /qiv-honor-v2/v1/late-recognition"));
     EXPECT_EQ(LastData("/qiv-honor-v2/v1/late-recognition"), "[]");
 }

@@ -196,6 +196,14 @@ inline std::string VoteJson(std::uint64_t summonerId, const std::string& categor
            std::to_string(gameId) + "}";
 }
 
+// Names a parameterized case after the `name` of its row.
+struct CaseName {
+    template <typename Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& tested) const {
+        return tested.param.name;
+    }
+};
+
 // ---- The fixture ----
 
 class HonorHost : public ::testing::Test {
@@ -217,6 +225,24 @@ protected:
         std::string error;
         ASSERT_TRUE(host.PushVyreMessage(qivhost::kSimpleDialogMessageClass, json, &error)) << error;
     }
+    // The same, then the host turns that deliver it: the plug-in has seen it on return.
+    void SetNow(const std::string& uri, const std::string& json) {
+        Set(uri, json);
+        Settle();
+    }
+    void MessageNow(const char* uri, const std::string& recordJson) {
+        Message(uri, recordJson);
+        Settle();
+    }
+    void ConfigureNow(bool enabled) {
+        Configure(enabled);
+        Settle();
+    }
+    void StepNow(const std::string& name, std::int32_t priority = 1) {
+        host.SetCurrentSequenceEvent(name, priority);
+        Settle();
+    }
+    void PhaseNow(const std::string& phase) { SetNow(qivhost::kGameflowSessionUri, GameflowJson(phase)); }
 
     // Loads and initializes the plug-in; the announcements of resources set before are
     // dropped unseen (the plug-in reads the resources themselves at Start).

@@ -54,13 +54,11 @@ TEST_F(HonorDisabled, EveryRouteAnswersTheInactiveDefaultsBeforeAnyConfiguration
 TEST_F(HonorDisabled, AHonorVoteStepIsCompletedAtOnceAndTheRegistrationWithdrawn) {
     StartDisabled();
     std::size_t mark = Mark();
-    host.SetCurrentSequenceEvent("champion-mastery", 2);
-    Settle();
+    StepNow("champion-mastery", 2);
     EXPECT_THAT(Steps(mark), IsEmpty()) << "another step is none of the feature's business";
 
     mark = Mark();
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    StepNow(kHonorVote);
     EXPECT_THAT(Steps(mark), ElementsAre(kCompletion, kDisablement));
     EXPECT_THAT(PreEndOfGame(), ElementsAre("complete honor-vote", "withdraw honor-vote"));
 }
@@ -107,13 +105,11 @@ using HonorConfiguration = HonorHost;
 TEST_F(HonorConfiguration, EnablingResetsRepublishesPendingNewsRegistersAndPublishesTheConfiguration) {
     StartDisabled();
     Message(qivhost::kMessagingRewardGranted, RewardJson("CHEST", 1));
-    Message(qivhost::kMessagingLevelChange, LevelChangeJson(1, 2));
-    Settle();
+    MessageNow(qivhost::kMessagingLevelChange, LevelChangeJson(1, 2));
     EXPECT_THAT(Published(), IsEmpty()) << "the disabled feature announces nothing, it only keeps the news";
 
     const std::size_t mark = Mark();
-    Configure(true);
-    Settle();
+    ConfigureNow(true);
     EXPECT_THAT(
         Steps(mark),
         ElementsAreArray(Concat({ResetDeletes(),
@@ -128,8 +124,7 @@ TEST_F(HonorConfiguration, EnablingResetsRepublishesPendingNewsRegistersAndPubli
 TEST_F(HonorConfiguration, EveryEnabledUpdateRepostsTheEnablement) {
     StartEnabled();
     const std::size_t mark = Mark();
-    Set(qivhost::kHonorConfigUri, HonorConfigJson(true, 60));
-    Settle();
+    SetNow(qivhost::kHonorConfigUri, HonorConfigJson(true, 60));
     EXPECT_THAT(Steps(mark),
                 ElementsAreArray(Concat({ResetDeletes(), {kEnablement, kConfigUpdate}})));
     EXPECT_EQ(Parse(Get("config"))["SecondsToVote"].GetInt(), 60);
@@ -158,8 +153,7 @@ TEST_F(HonorConfiguration, ANamespaceWithOnlyEnabledKeepsTheOtherDefaults) {
 TEST_F(HonorConfiguration, ANamespaceThatDoesNotConvertKeepsThePreviousConfiguration) {
     StartEnabled();
     const std::size_t mark = Mark();
-    Set(qivhost::kHonorConfigUri, R"({"Enabled":"very much","SecondsToVote":[]})");
-    Settle();
+    SetNow(qivhost::kHonorConfigUri, R"({"Enabled":"very much","SecondsToVote":[]})");
     EXPECT_THAT(Steps(mark), IsEmpty());
     EXPECT_EQ(Parse(Get("config"))["Enabled"].GetBool(), true);
 }
@@ -170,11 +164,9 @@ class HonorDisabling : public HonorHost, public ::testing::WithParamInterface<bo
 TEST_P(HonorDisabling, DuringTheHonorVoteStepCompletesItOnlyWithoutStatistics) {
     StartEnabled();
     if (GetParam()) Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    StepNow(kHonorVote);
     const std::size_t mark = Mark();
-    Configure(false);
-    Settle();
+    ConfigureNow(false);
     const std::vector<std::string> completion =
         GetParam() ? std::vector<std::string>{} : Concat({ResetDeletes(), {kCompletion}});
     EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({completion, {kDisablement, kConfigUpdate}})));
@@ -184,15 +176,12 @@ INSTANTIATE_TEST_SUITE_P(StatisticsHeld, HonorDisabling, ::testing::Bool());
 
 TEST_F(HonorConfiguration, StatisticsAndStepKeptWhileDisabledOpenTheBallotOnEnabling) {
     StartDisabled();
-    Set(qivhost::kEndOfGameStatsUri, StatsJson());
-    Settle();
+    SetNow(qivhost::kEndOfGameStatsUri, StatsJson());
     const std::size_t mark = Mark();
-    Configure(true);
-    Settle();
+    ConfigureNow(true);
     // Enabling resets; the ballot waits for the step, which then finds the cached statistics.
     EXPECT_THAT(Published(mark), ::testing::Not(::testing::Contains("Create /qiv-honor-v2/v1/ballot")));
-    host.SetCurrentSequenceEvent(kHonorVote, 1);
-    Settle();
+    StepNow(kHonorVote);
     EXPECT_THAT(Published(mark), ::testing::Contains("Create /qiv-honor-v2/v1/ballot"));
 }
 
@@ -245,8 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SessionCase{"LaterValidSessionKeepsTheIds", {kValid, kOther}, {2001, 2002}},
                       SessionCase{"LoggingOutKeepsTheIds", {kValid, kLoggingOut}, {2001, 2002}},
                       SessionCase{"SessionAfterLoggingOutReplacesThem", {kValid, kLoggingOut, kOther}, {kMe, 2002}},
-                      SessionCase{"DeletedSessionClearsThem", {kValid, ""}, {kMe, 2001, 2002}}),
-    [](const ::testing::TestParamInfo<SessionCase>& tested) { return std::string(tested.param.name); });
+                      SessionCase{"DeletedSessionClearsThem", {kValid, ""}, {kMe, 2001, 2002}}), CaseName());
 
 using HonorSessionFacts = HonorHost;
 
@@ -271,8 +259,7 @@ class HonorSpectate : public HonorHost, public ::testing::WithParamInterface<Spe
 TEST_P(HonorSpectate, OnlyUpdatesOfTheSpectateFlagCount) {
     if (!GetParam().preStart) StartEnabled();
     for (const std::string& flag : GetParam().flags) {
-        Set(qivhost::kSpectateUri, flag);
-        Settle();  // before Start, the announcement finds no subscriber
+        SetNow(qivhost::kSpectateUri, flag);  // before Start, the announcement finds no subscriber
     }
     if (GetParam().preStart) StartEnabled();
     const std::size_t mark = Mark();
@@ -286,8 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SpectateCase{"ReadAtStartIsIgnored", {"true"}, true, true},
                       SpectateCase{"FirstAnnouncementIsACreate", {"true"}, false, true},
                       SpectateCase{"AnUpdateCounts", {"false", "true"}, false, false},
-                      SpectateCase{"AnUpdateBackToFalseCounts", {"false", "true", "false"}, false, true}),
-    [](const ::testing::TestParamInfo<SpectateCase>& tested) { return std::string(tested.param.name); });
+                      SpectateCase{"AnUpdateBackToFalseCounts", {"false", "true", "false"}, false, true}), CaseName());
 
 }  // namespace
 }  // namespace honor_e2e

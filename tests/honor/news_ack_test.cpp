@@ -137,14 +137,5 @@ TEST_F(NewsAckTest, ARewardDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
     EXPECT_EQ(plugin_->GetRewardGranted().rewardType, "");
 }
 
-TEST_F(NewsAckTest, WithoutNewsDuringTheWaitTheAckClearsAndDeletes) {
-    plugin_->OnSimpleDialogMessage(Message("only", "level-change", R"({"actionType":"one"})"));
-    host_.dispatched.clear();
-    plugin_->AckLevelChange();
-    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Delete /qiv-honor-v2/v1/level-change"}));
-    EXPECT_EQ(host_.invocations.size(), 1u);
-    EXPECT_FALSE(plugin_->LevelChangeMessage().has_value());
-}
-
 }  // namespace
 }  // namespace Vorn::Client::Honor

@@ -95,7 +95,12 @@ TEST_F(DevHostRoutes, TheTranscriptShowsBothDirectionsInOrder) {
     for (const HostCall& call : host.Calls()) EXPECT_NE(call.slot.substr(0, 2), "->");
 }
 
-TEST(DevHostLoading, RefusesALibraryWithoutTheEntryOrASecondPlugin) {
+TEST(DevHostLoading, RefusesAMissingLibraryOneWithoutTheEntryOrASecondPlugin) {
+    DevHost missing;
+    EXPECT_FALSE(missing.Load("/nonexistent/qpx-be-missing.so", HostVersion{}));
+    EXPECT_NE(missing.Error().find("cannot load /nonexistent/qpx-be-missing.so"), std::string::npos);
+    EXPECT_FALSE(missing.Initialize());
+
     DevHost notAPlugin;
     EXPECT_FALSE(notAPlugin.Load("libm.so.6", HostVersion{}));
     EXPECT_EQ(notAPlugin.Error(), "libm.so.6 does not export load_qiv_honor_v2");

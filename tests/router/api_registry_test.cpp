@@ -23,8 +23,7 @@ TEST_F(ApiRegistryTest, FunctionNamesFollowMethodWordAndPath) {
         const char* name;
     };
     const Case cases[] = {
-        {HttpMethod::Post, "/qiv-honor-v2/v1/level-change/ack", "PostQivHonorV2V1LevelChangeAck"},
-        {HttpMethod::Get, "/players/{id}", "GetPlayersById"},
+        {HttpMethod::Post, "/items/{id}", "PostItemsById"},
         {HttpMethod::Delete, "/items/{+rest}", "DeleteItemsByRest"},
         {HttpMethod::None, "/plain", "Plain"},
     };

@@ -16,16 +16,6 @@ using testing::FakeModule;
 using Strings = std::vector<std::string>;
 using MaybeInt = MaybeType<Failure, int>;
 
-TEST(Await, AReadyFutureReturnsWithoutGivingTheHostATurn) {
-    FakeModule module;
-    std::promise<MaybeType<Failure, int>> promise;
-    promise.set_value(7);
-    const MaybeType<Failure, int> result = module.Await(promise.get_future());
-    ASSERT_TRUE(result.Succeeded());
-    EXPECT_EQ(result.Value(), 7);
-    EXPECT_TRUE(module.calls.empty());
-}
-
 TEST(Await, OpensOneWaitAndGivesOneRunPendingPerTurnUntilReady) {
     FakeModule module;
     std::promise<MaybeType<Failure, void>> promise;

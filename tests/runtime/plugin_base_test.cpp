@@ -120,13 +120,7 @@ TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
     record.apiMinor = 3;
     record.apiPatch = 0;
     plugin->Register(&record, "qiv-honor-v2");
-    // Packed members are read by value: binding a reference to one is undefined.
-    const std::uint32_t words[3] = {record.apiMajor, record.apiMinor, record.apiPatch};
-    EXPECT_EQ(words[0], 18u);
-    EXPECT_EQ(words[1], 0u);
-    EXPECT_EQ(words[2], 0u);
-    const char* shortName = record.shortName;
-    EXPECT_STREQ(shortName, "qiv-honor-v2");
+    // The version and short name written back: PluginLoad.ANewerMinorHostGetsThePluginsOwnVersionBack.
     EXPECT_TRUE(record.pluginContext == plugin);
     const PluginCallbacks* callbacks = record.callbacks;
     ASSERT_TRUE(callbacks != nullptr);
@@ -165,27 +159,6 @@ TEST(PluginBase, InitializeRefusesAMissingHostContext) {
     EXPECT_EQ(callbacks->Initialize(record.pluginContext, &noCore), 0);
     callbacks->Shutdown(record.pluginContext);
 }
-
-TEST(PluginBaseDeathTest, AnIncompatibleHostIsFatalWithItsReport) {
-    for (std::uint32_t major : {17u, 19u}) {
-        EXPECT_DEATH(
-            {
-                PluginBase plugin;
-                PluginLoadRecord record{};
-                record.apiMajor = major;
-                record.apiMinor = major == 17 ? 9 : 0;
-                record.apiPatch = major == 17 ? 9 : 0;
-                plugin.Register(&record, "qiv-honor-v2");
-            },
-            "Expression: ALE-EECF0606");
-    }
-}
-
-}  // namespace
-}  // namespace vclient
-
-namespace vclient {
-namespace {
 
 // What a host finds in the route table of a plug-in that declares nothing of its own.
 TEST(DeclareApi, AnEmptyPluginStillHandsTheBuiltInsAndTheRuntimesRecordsAndEvents) {

@@ -13,7 +13,6 @@ namespace {
 
 using testing::AnswerText;
 using testing::FakeModule;
-using Strings = std::vector<std::string>;
 
 struct Unregistered {
     int x = 0;
@@ -153,14 +152,8 @@ TEST(Request, ReadsStreamedBodiesGivingTheHostATurnAfterEachShortChunk) {
     }
 }
 
-}  // namespace
-}  // namespace vclient
-
-namespace vclient {
-namespace {
-
 TEST(SendTelemetry, PostsTheDataToTheEventsResourceAndHoldsTheOutcome) {
-    testing::FakeModule module;
+    FakeModule module;
     std::string body;
     module.onPerformRequest = [&](HostResponse* response, const HostRequest* request) {
         const HostRequestParameter* parameters = request->parameters;

@@ -59,18 +59,6 @@ TEST(UriMatchesPattern, StarsStandForOneSegment) {
     for (const Case& c : table) EXPECT_EQ(UriMatchesPattern(c.pattern, c.uri), c.matches) << c.pattern << " " << c.uri;
 }
 
-TEST(Subscribe, CountsReferencesPerEventName) {
-    FakeModule module;
-    module.Subscribe("/qiv-gameflow/v1/session");
-    module.Subscribe("/qiv-gameflow/v1/session/other");
-    module.Unsubscribe("/qiv-gameflow/v1/session");
-    EXPECT_EQ(module.subscriptions.count("OnJsonApiEvent_qiv-gameflow_v1_session"), 1u);
-    module.Unsubscribe("/qiv-gameflow/v1/session");
-    module.Unsubscribe("/qiv-gameflow/v1/session");  // one too many changes nothing
-    EXPECT_EQ(module.calls, (Strings{"SubscribeEvent OnJsonApiEvent_qiv-gameflow_v1_session 0",
-                                     "UnsubscribeEvent OnJsonApiEvent_qiv-gameflow_v1_session"}));
-}
-
 TEST(ObserveResource, ReadsAtOnceThenDeliversTypedEventsToExactAndPatternHandlers) {
     FakeModule module;
     RegisterSession(module.registry);
@@ -101,30 +89,6 @@ TEST(ObserveResource, ReadsAtOnceThenDeliversTypedEventsToExactAndPatternHandler
                    EventPayload("/qiv-gameflow/v1/session", PluginResourceEventType::Delete, bad));
     EXPECT_EQ(seen, (Strings{"exact /qiv-gameflow/v1/session 1 lobby", "pattern /qiv-gameflow/v1/session lobby",
                              "exact /qiv-gameflow/v1/session 2 default", "pattern /qiv-gameflow/v1/session default"}));
-}
-
-TEST(ObserveResource, TheInitialReadArrivesAsCreate) {
-    FakeModule module;
-    RegisterSession(module.registry);
-    module.onPerformRequest = [](HostResponse* response, const HostRequest*) {
-        BindingProperty body;
-        body.Field("phase").SetSigned(12);
-        HostValue value{};
-        ASSERT_TRUE(BindingToHostValue(value, body, nullptr));
-        response->body = value;  // leaked unless released: the host owns it
-        response->release = [](HostResponse* r) {
-            HostValue owned = r->body;
-            HostValueClear(owned);
-        };
-    };
-    int phase = -1;
-    PluginResourceEventType type = PluginResourceEventType::Delete;
-    module.ObserveResource<Session>("/qiv-gameflow/v1/session", [&](const vclient::ResourceEvent<Session>& e) {
-        phase = e.value.phase;
-        type = e.eventType;
-    });
-    EXPECT_EQ(phase, 12);
-    EXPECT_EQ(type, PluginResourceEventType::Create);
 }
 
 TEST(SendEvent, PublicationsReachTheUriNameAndThenTheGivenName) {
@@ -163,12 +127,6 @@ TEST(SendEvent, PublicationsReachTheUriNameAndThenTheGivenName) {
     module.PublishResource("/x", Unregistered{});
     EXPECT_TRUE(module.dispatched.empty()) << "a value that does not convert is not published";
 }
-
-}  // namespace
-}  // namespace vclient
-
-namespace vclient {
-namespace {
 
 TEST(HostBoundary, AnExceptionInAHandlerOrTimerNeverReachesTheHost) {
     testing::FakeModule module;
