@@ -13,53 +13,53 @@ void RotateLeft(StructurePart& tree, FieldNode* node) noexcept {
     FieldNode* pivot = node->right;
     node->right = pivot->left;
     if (pivot->left != nullptr) {
-        pivot->left->parent = node;
+        pivot->left->SetParent(node);
     }
-    pivot->parent = node->parent;
-    if (node->parent == nullptr) {
+    pivot->SetParent(node->Parent());
+    if (node->Parent() == nullptr) {
         tree.root = pivot;
-    } else if (node == node->parent->left) {
-        node->parent->left = pivot;
+    } else if (node == node->Parent()->left) {
+        node->Parent()->left = pivot;
     } else {
-        node->parent->right = pivot;
+        node->Parent()->right = pivot;
     }
     pivot->left = node;
-    node->parent = pivot;
+    node->SetParent(pivot);
 }
 
 void RotateRight(StructurePart& tree, FieldNode* node) noexcept {
     FieldNode* pivot = node->left;
     node->left = pivot->right;
     if (pivot->right != nullptr) {
-        pivot->right->parent = node;
+        pivot->right->SetParent(node);
     }
-    pivot->parent = node->parent;
-    if (node->parent == nullptr) {
+    pivot->SetParent(node->Parent());
+    if (node->Parent() == nullptr) {
         tree.root = pivot;
-    } else if (node == node->parent->right) {
-        node->parent->right = pivot;
+    } else if (node == node->Parent()->right) {
+        node->Parent()->right = pivot;
     } else {
-        node->parent->left = pivot;
+        node->Parent()->left = pivot;
     }
     pivot->right = node;
-    node->parent = pivot;
+    node->SetParent(pivot);
 }
 
 bool IsRed(const FieldNode* node) noexcept {
-    return node != nullptr && node->red;
+    return node != nullptr && node->Red();
 }
 
 // Restores the red-black rules after `node` was linked in red.
 void Rebalance(StructurePart& tree, FieldNode* node) noexcept {
-    while (IsRed(node->parent)) {
-        FieldNode* parent = node->parent;
-        FieldNode* grandparent = parent->parent;  // a red parent is never the root
+    while (IsRed(node->Parent())) {
+        FieldNode* parent = node->Parent();
+        FieldNode* grandparent = parent->Parent();  // a red parent is never the root
         const bool parentIsLeft = parent == grandparent->left;
         FieldNode* uncle = parentIsLeft ? grandparent->right : grandparent->left;
         if (IsRed(uncle)) {
-            parent->red = false;
-            uncle->red = false;
-            grandparent->red = true;
+            parent->SetRed(false);
+            uncle->SetRed(false);
+            grandparent->SetRed(true);
             node = grandparent;
             continue;
         }
@@ -68,20 +68,20 @@ void Rebalance(StructurePart& tree, FieldNode* node) noexcept {
                 node = parent;
                 RotateLeft(tree, node);
             }
-            node->parent->red = false;
-            grandparent->red = true;
+            node->Parent()->SetRed(false);
+            grandparent->SetRed(true);
             RotateRight(tree, grandparent);
         } else {
             if (node == parent->left) {
                 node = parent;
                 RotateRight(tree, node);
             }
-            node->parent->red = false;
-            grandparent->red = true;
+            node->Parent()->SetRed(false);
+            grandparent->SetRed(true);
             RotateLeft(tree, grandparent);
         }
     }
-    tree.root->red = false;
+    tree.root->SetRed(false);
 }
 
 }  // namespace
@@ -153,10 +153,10 @@ FieldNode* FindFieldNode(const StructurePart& tree, std::string_view name,
 }
 
 void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint where) noexcept {
-    node->parent = where.parent;
+    node->SetParent(where.parent);
     node->left = nullptr;
     node->right = nullptr;
-    node->red = true;
+    node->SetRed(true);
     if (where.parent == nullptr) {
         tree.root = node;
         tree.last = node;
@@ -180,7 +180,7 @@ int BlackHeight(const FieldNode* node, const FieldNode* parent, std::size_t& cou
         return 0;
     }
     ++count;
-    if (node->parent != parent || (node->red && IsRed(node->left)) || (node->red && IsRed(node->right))) {
+    if (node->Parent() != parent || (node->Red() && IsRed(node->left)) || (node->Red() && IsRed(node->right))) {
         return -1;
     }
     if ((node->left != nullptr && CompareFieldNames(node->left->name->text, node->name->text) >= 0) ||
@@ -192,7 +192,7 @@ int BlackHeight(const FieldNode* node, const FieldNode* parent, std::size_t& cou
     if (left < 0 || left != right) {
         return -1;
     }
-    return left + (node->red ? 0 : 1);
+    return left + (node->Red() ? 0 : 1);
 }
 
 }  // namespace

@@ -203,8 +203,7 @@ void StructureFiller::LinkBalanced(OpenStructure& open, const Shape& shape) noex
         detail::FieldNode* node = held[index];
         node->left = held[steps[index].left];
         node->right = held[steps[index].right];
-        node->parent = held[steps[index].parent];
-        node->red = steps[index].red;
+        node->SetParentAndColour(held[steps[index].parent], steps[index].red);
     }
     detail::StructurePart& tree = *open.value->payload_.structure;
     tree.root = held[shape.root];
