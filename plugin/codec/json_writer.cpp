@@ -1,5 +1,6 @@
 #include "codec/json_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "binding/property_arena.h"
 #include "codec/base64.h"
 #include "codec/binding_walk.h"
 
@@ -88,8 +90,22 @@ private:
     std::string scratch_;  // Base64 text of the current blob
 };
 
+// The first capacity of the output buffer. A whole tree prints to a fraction of the memory
+// its arena holds (a name or number takes fewer bytes as text than the node that holds it),
+// so a root starts with a quarter of that instead of growing from a few hundred bytes
+// through a dozen reallocations. A value inside a tree starts small: its arena holds the
+// whole tree.
+[[nodiscard]] std::size_t FirstCapacity(const BindingProperty& value) noexcept {
+    constexpr std::size_t kSmall = 256;
+    const PropertyArena* arena = value.Arena();
+    if (!value.OwnsArena() || arena == nullptr) {
+        return kSmall;
+    }
+    return std::max(kSmall, arena->PagesHeld() * detail::SlabClass::kPageSize / 4);
+}
+
 [[nodiscard]] std::string WriteCompact(const BindingProperty& value, const EnumNames* registry) {
-    rapidjson::StringBuffer buffer;
+    rapidjson::StringBuffer buffer(nullptr, FirstCapacity(value));
     CompactWriter writer(buffer);
     JsonSink<CompactWriter> sink(writer, registry);
     WalkBindingWith(value, sink);
@@ -97,7 +113,7 @@ private:
 }
 
 [[nodiscard]] std::string WriteIndented(const BindingProperty& value, const EnumNames* registry) {
-    rapidjson::StringBuffer buffer;
+    rapidjson::StringBuffer buffer(nullptr, FirstCapacity(value));
     IndentedWriter writer(buffer);
     writer.SetIndent(' ', 4);
     JsonSink<IndentedWriter> sink(writer, registry);
