@@ -303,7 +303,8 @@ struct FieldNode {
     StringEntry* name;
     BindingProperty value;
     // The parent link with the node's colour in its lowest bit (set: red). Nodes are at
-    // least 4-byte aligned, so the bit is free, and a node fits 56 bytes instead of 64.
+    // least 4-byte aligned, so the bit is free; a node takes 56 bytes instead of 64 on
+    // 64-bit builds.
     std::uintptr_t parentLink = kRedBit;
 };
 

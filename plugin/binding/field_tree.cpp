@@ -153,10 +153,9 @@ FieldNode* FindFieldNode(const StructurePart& tree, std::string_view name,
 }
 
 void InsertFieldNode(StructurePart& tree, FieldNode* node, FieldInsertPoint where) noexcept {
-    node->SetParent(where.parent);
+    node->SetParentAndColour(where.parent, true);
     node->left = nullptr;
     node->right = nullptr;
-    node->SetRed(true);
     if (where.parent == nullptr) {
         tree.root = node;
         tree.last = node;
