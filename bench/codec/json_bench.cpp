@@ -1,9 +1,11 @@
 // Reading JSON into BindingProperty trees and writing them back, measured beside
 // RapidJSON's Document (parse, and Writer from the document) and nlohmann::json (parse,
 // dump) on two generated documents: the end-of-game statistics of two teams of five
-// players (about 30 KB) and a generic document of about 1 MB.
+// players (about 30 KB) and a generic document of about 1 MB. The *SideBySide benchmarks
+// alternate ours and RapidJSON's in one loop and report the ratio directly.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -324,8 +326,72 @@ void IndentBinding(benchmark::State& state, bool endOfGame) {
     }
 }
 
+// Side by side in one loop: each iteration times our step and the reference's step on
+// the same text back to back, so both meet the same machine conditions (this machine's
+// speed drifts from one process, and one minute, to the next). Reports the two mean times
+// and their ratio as counters; the loop's own time is the sum of both.
+template <typename Ours, typename Reference>
+void SideBySide(benchmark::State& state, Ours&& ours, Reference&& reference) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration oursTotal{};
+    Clock::duration referenceTotal{};
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        ours();
+        const Clock::time_point middle = Clock::now();
+        reference();
+        referenceTotal += Clock::now() - middle;
+        oursTotal += middle - start;
+    }
+    const auto microseconds = [&state](Clock::duration total) {
+        return std::chrono::duration<double, std::micro>(total).count() / static_cast<double>(state.iterations());
+    };
+    state.counters["ours_us"] = microseconds(oursTotal);
+    state.counters["reference_us"] = microseconds(referenceTotal);
+    state.counters["ratio"] = microseconds(oursTotal) / microseconds(referenceTotal);
+}
+
+// JsonToBinding against RapidJSON's Document parse.
+void ReadSideBySide(benchmark::State& state, bool endOfGame) {
+    const std::string& text = Document(endOfGame);
+    SideBySide(
+        state,
+        [&text] {
+            vclient::BindingResult result = vclient::JsonToBinding(text);
+            benchmark::DoNotOptimize(result);
+        },
+        [&text] {
+            rapidjson::Document document;
+            document.Parse(text.c_str());
+            benchmark::DoNotOptimize(document);
+        });
+}
+
+// BindingToJson against RapidJSON's Writer from a Document of the same text.
+void WriteSideBySide(benchmark::State& state, bool endOfGame) {
+    const vclient::BindingResult tree = vclient::JsonToBinding(Document(endOfGame));
+    rapidjson::Document document;
+    document.Parse(Document(endOfGame).c_str());
+    SideBySide(
+        state,
+        [&tree] {
+            std::string text = vclient::BindingToJson(tree.Value(), nullptr, nullptr);
+            benchmark::DoNotOptimize(text);
+        },
+        [&document] {
+            rapidjson::StringBuffer buffer;
+            rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+            document.Accept(writer);
+            benchmark::DoNotOptimize(buffer.GetString());
+        });
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(ReadSideBySide, EndOfGame, true);
+BENCHMARK_CAPTURE(ReadSideBySide, Generic1MB, false);
+BENCHMARK_CAPTURE(WriteSideBySide, EndOfGame, true);
+BENCHMARK_CAPTURE(WriteSideBySide, Generic1MB, false);
 BENCHMARK_CAPTURE(ReadBinding, EndOfGame, true);
 BENCHMARK_CAPTURE(ReadBindingSpares, EndOfGame, true)->Arg(0)->Arg(4)->Arg(16)->Arg(64);
 BENCHMARK_CAPTURE(ReadRapidDocument, EndOfGame, true);
