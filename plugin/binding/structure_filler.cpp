@@ -76,17 +76,9 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
     if (remember && open.arrived.size() == open.arrived.capacity()) {
         open.arrived.reserve(std::max<std::size_t>(8, open.arrived.size() * 2));
     }
-    detail::StringEntry* entry = arena_->Intern(name);
-    detail::FieldNode* node = nullptr;
-    try {
-        node = arena_->New<detail::FieldNode>(entry, arena_);
-    } catch (...) {
-        arena_->ReleaseString(entry);
-        throw;
-    }
-    detail::InsertFieldNode(tree, node, where);
+    detail::FieldNode* node = open.value->InsertFieldNode(arena_->Intern(name), where.parent, where.left);
     if (remember) {
-        open.arrived.push_back(entry);
+        open.arrived.push_back(node->name);
     } else {
         open.duplicate = true;  // too many names for a shape
     }
