@@ -170,10 +170,8 @@ const BindingEnumPair& BindingProperty::EmptyEnum() noexcept {
     return kEmptyEnum;
 }
 
-PropertyArena& BindingProperty::EnsureArena() {
-    if (arena_ == nullptr) {
-        arena_ = new PropertyArena();
-    }
+PropertyArena& BindingProperty::CreateArena() {
+    arena_ = new PropertyArena();
     return *arena_;
 }
 

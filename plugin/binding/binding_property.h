@@ -234,7 +234,8 @@ private:
     // A value inside a container: the container's arena, not owned.
     BindingProperty(PropertyArena* arena, ChildTag) noexcept : arena_(arena), ownsArena_(0) {}
 
-    PropertyArena& EnsureArena();
+    PropertyArena& EnsureArena() { return arena_ != nullptr ? *arena_ : CreateArena(); }
+    PropertyArena& CreateArena();
     // Releases the payload before a replacement that is already allocated in the arena,
     // so the arena must not be reset wholesale.
     void Discard() noexcept {

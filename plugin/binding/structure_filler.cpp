@@ -29,7 +29,15 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     open.slot = kNoShape;
     open.shapeNames = nullptr;
     open.shapeSize = 0;
-    open.following = value.payload_.structure->count == 0 && depth < shapes_.size();  // until the first name
+    open.following = value.payload_.structure->count == 0 && depth < shapes_.size();
+    if (open.following) {
+        // Records of one depth mostly come in runs of one shape: follow the last one's at
+        // once, so that the first name costs no more than the others when the guess holds.
+        ShapeSet& set = shapes_[depth];
+        if (set.last != kNoShape && !set.shapes[set.last].names.empty()) {
+            Follow(open, set, set.last);
+        }
+    }
     ++openCount_;
     current_ = &open;
 }
@@ -38,7 +46,7 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
 // name of a record (which picks its shape), or a record that leaves its shape.
 BindingProperty& StructureFiller::FieldOffShape(OpenStructure& open, std::string_view name) {
     if (open.following) {
-        if (open.slot == kNoShape && PickShape(open, name)) {
+        if (open.matched == 0 && PickShape(open, name)) {
             return Hold(open);
         }
         StopFollowing(open);
@@ -52,17 +60,15 @@ bool StructureFiller::PickShape(OpenStructure& open, std::string_view firstName)
     for (std::size_t slot = 0; slot < kShapesPerDepth; ++slot) {
         const std::vector<detail::StringEntry*>& names = set.shapes[slot].names;
         if (!names.empty() && detail::SameBytes(names.front()->text, firstName)) {
-            if (open.held.size() <= names.size()) {
-                open.held.resize(names.size() + 1);  // never shrunk: records of other shapes come back
-            }
-            open.held[names.size()] = nullptr;  // "no node" in the link plan
-            open.slot = slot;
-            open.shapeNames = names.data();
-            open.shapeSize = names.size();
+            Follow(open, set, slot);
             return true;
         }
     }
     return false;
+}
+
+void StructureFiller::GrowHeld(OpenStructure& open, std::size_t size) {
+    open.held.resize(size);
 }
 
 BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_view name) {
@@ -239,6 +245,7 @@ void StructureFiller::RecordShape(std::size_t depth, const OpenStructure& open) 
     Shape& shape = set.shapes[slot];
     ReleaseShape(shape);
     shape.names = std::move(names);
+    set.last = slot;
 }
 
 void StructureFiller::ReleaseShape(Shape& shape) noexcept {

@@ -27,6 +27,7 @@
 
 #include "binding/binding_property.h"
 #include "binding/property_arena.h"
+#include "binding/property_parts.h"
 #include "binding/string_table.h"
 
 namespace vclient {
@@ -65,6 +66,17 @@ public:
     }
     // Closes the innermost open Structure.
     void Close();
+    // For the same readers' arrays: as collection.TryAppend(firstCapacity), with the common
+    // case (a Collection with room left) inline.
+    static BindingProperty* Append(BindingProperty& collection, std::size_t firstCapacity) {
+        if (collection.kind_ == BindingPropertyType::Collection) {
+            detail::CollectionPart& part = *collection.payload_.collection;
+            if (part.size < part.capacity) {
+                return ::new (&part.elements[part.size++]) BindingProperty(collection.arena_, BindingProperty::ChildTag{});
+            }
+        }
+        return collection.TryAppend(firstCapacity);
+    }
     // Links every field still held, closes everything and gives back the names of the
     // shapes. Safe to call more than once.
     void Finish() noexcept;
@@ -85,18 +97,21 @@ private:
         std::uint16_t root = 0;                   // arrival index of the root
         std::uint16_t last = 0;                   // arrival index of the greatest name
     };
+    static constexpr std::size_t kNoShape = kShapesPerDepth;
     struct ShapeSet {
         Shape shapes[kShapesPerDepth];
-        std::size_t next = 0;  // the slot a shape of a new first name replaces
+        std::size_t next = 0;        // the slot a shape of a new first name replaces
+        std::size_t last = kNoShape;  // the slot of the last record of this depth: the next one's guess
     };
-    static constexpr std::size_t kNoShape = kShapesPerDepth;
     struct OpenStructure {
         BindingProperty* value = nullptr;
         std::size_t depth = 0;
         bool following = false;   // every name so far matched the shape of `depth`
         bool duplicate = false;   // a name came twice: the record makes no shape
         std::size_t matched = 0;  // names matched while following
-        std::size_t slot = kNoShape;  // the shape followed, picked by the first name
+        // The shape followed: guessed when the record opens (the shape of the last record of
+        // its depth), picked again by the first name when the guess was wrong.
+        std::size_t slot = kNoShape;
         // The shape's names while following, and their count (0 when not following, so
         // that Field's check fails at once). The shape's vector is not replaced while a
         // record of its depth is open, and moving the shapes keeps the buffer.
@@ -122,6 +137,19 @@ private:
     BindingProperty& PlainField(OpenStructure& open, std::string_view name);
     void StopFollowing(OpenStructure& open) noexcept;
     bool PickShape(OpenStructure& open, std::string_view firstName);
+    // Makes the record follow the shape in `slot` of its depth's `set` (a shape with names).
+    void Follow(OpenStructure& open, ShapeSet& set, std::size_t slot) {
+        const std::vector<detail::StringEntry*>& names = set.shapes[slot].names;
+        if (open.held.size() <= names.size()) {
+            GrowHeld(open, names.size() + 1);  // never shrunk: records of other shapes come back
+        }
+        open.held[names.size()] = nullptr;  // "no node" in the link plan
+        open.slot = slot;
+        open.shapeNames = names.data();
+        open.shapeSize = names.size();
+        set.last = slot;
+    }
+    static void GrowHeld(OpenStructure& open, std::size_t size);
     static void LearnPlan(Shape& shape);
     void RecordShape(std::size_t depth, const OpenStructure& open);
     void ReleaseShape(Shape& shape) noexcept;
