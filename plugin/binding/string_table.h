@@ -110,7 +110,7 @@ public:
 
 private:
     static constexpr std::size_t kRecentSlots = 512;
-    static constexpr std::size_t kRecentFromBuckets = 64;
+    static constexpr std::size_t kRecentFromBuckets = 1024;
 
     [[nodiscard]] static std::size_t RecentSlot(std::string_view text) noexcept;
     void Grow();

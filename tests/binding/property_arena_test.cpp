@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -153,11 +154,12 @@ TEST(PropertyArena, InternSharesAndCountsExceptTheEmptyText) {
 TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
     PropertyArena arena;
     std::vector<std::string> texts;
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 1500; ++i) {  // enough live texts for the table to make its cache
         texts.push_back(i % 3 == 0 ? std::to_string(i) : std::string("field").append(std::to_string(i)).append(i % 7, 'q'));
     }
     std::vector<std::vector<detail::StringEntry*>> held(texts.size());
     std::uint32_t state = 7;
+    std::size_t mostBuckets = 0;
     for (int step = 0; step < 40000; ++step) {
         state = state * 1664525u + 1013904223u;
         const std::size_t index = (state >> 8) % texts.size();
@@ -172,6 +174,7 @@ TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
             arena.ReleaseString(held[index].back());
             held[index].pop_back();
         }
+        mostBuckets = std::max(mostBuckets, arena.StringBuckets());
         if (step % 997 == 0) {
             std::size_t live = 0;
             for (std::size_t t = 0; t < texts.size(); ++t) {
@@ -185,6 +188,7 @@ TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
         for (detail::StringEntry* entry : entries) arena.ReleaseString(entry);
     }
     EXPECT_EQ(arena.StringCount(), 0u);
+    EXPECT_GE(mostBuckets, 1024u);  // the cache of recent entries took part
 }
 
 TEST(PropertyArena, TableGrowsAndResetsToEightBuckets) {
