@@ -195,26 +195,30 @@ constexpr std::size_t kLocalCopySize = 2048;
     return message;
 }
 
-// Parses the document in `text` (its bytes up to the first NUL). The tree interns every
-// text it keeps, so the reader may parse a copy in place: strings are unescaped where they
-// stand instead of being copied out first.
+// Parses the document in `text`, which ends at its first NUL if it holds one. The tree
+// interns every text it keeps, so the reader may parse a copy in place: strings are
+// unescaped where they stand instead of being copied out first. The copy is made before
+// anything else looks at the text, and the checks that must precede the parse run over
+// the copy while it is still in the cache, so the text is read from memory once.
 [[nodiscard]] BindingResult ParseText(std::string_view text) {
     BindingResult result;
     std::size_t start = 0;
     while (start < text.size() && IsBlank(text[start])) {
         ++start;
     }
-    if (start == text.size()) {
+    if (start == text.size() || text[start] == '\0') {
         return result;  // an empty document is no error
     }
-    if (const std::size_t runaway = FindRunawayNumber(text); runaway != std::string_view::npos) {
-        result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
-        return result;
+    if (text.size() >= kRunawayDigitRun) {
+        // Only a text this long can hold a runaway number; it must lie before the end.
+        text = DocumentUpToNul(text.data(), text.size());
+        if (const std::size_t runaway = FindRunawayNumber(text); runaway != std::string_view::npos) {
+            result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
+            return result;
+        }
     }
-    TreeBuilder builder(result.Value(), text.find("\\u0000") != std::string_view::npos);
-    rapidjson::Reader reader;
-    rapidjson::ParseResult parsed;
-    // The copy the in-place parse works on: on the stack for everyday documents.
+    // The copy the in-place parse works on: on the stack for everyday documents. Whatever
+    // follows a NUL is copied and looked at too, but never parsed.
     char local[kLocalCopySize];
     std::string heapCopy;
     char* copy = local;
@@ -225,7 +229,12 @@ constexpr std::size_t kLocalCopySize = 2048;
         heapCopy.assign(text);
         copy = heapCopy.data();
     }
-    if (MayHoldHugeNegativeExponent(text)) {
+    const std::string_view copied(copy, text.size());
+    const bool careful = MayHoldHugeNegativeExponent(copied);
+    TreeBuilder builder(result.Value(), copied.find("\\u0000") != std::string_view::npos);
+    rapidjson::Reader reader;
+    rapidjson::ParseResult parsed;
+    if (careful) {
         // Numbers reach the builder as texts here, which an in-place parse leaves unterminated.
         rapidjson::StringStream stream(copy);
         parsed = reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder);
@@ -255,14 +264,14 @@ BindingResult JsonToBinding(const char* text) {
 }
 
 BindingResult JsonToBinding(const std::string& text) {
-    return ParseText(DocumentUpToNul(text.data(), text.size()));
+    return ParseText(text);
 }
 
 BindingResult JsonToBinding(const char* data, std::size_t length) {
     if (data == nullptr) {
         return {};
     }
-    return ParseText(DocumentUpToNul(data, length));
+    return ParseText(std::string_view(data, length));
 }
 
 }  // namespace vclient

@@ -96,6 +96,12 @@ TEST(JsonReader, EveryOverloadReadsOnlyItsText) {
     EXPECT_TRUE(JsonToBinding(static_cast<const char*>(nullptr)).Value().IsEmpty());
     EXPECT_TRUE(JsonToBinding(std::string("\n\n")).Value().IsEmpty());
     EXPECT_EQ(Describe(JsonToBinding(std::string("[1]\0 garbage", 12)).Value()), "[u1]");
+    // A document ends at a NUL whatever follows: blanks before it make an empty document,
+    // and an escape or a number that only looks hostile past it changes nothing.
+    EXPECT_TRUE(JsonToBinding(std::string(" \n\0{\"a\":1}", 11)).Value().IsEmpty());
+    EXPECT_EQ(JsonToBinding(std::string("[1,\0 2]", 7)).ErrorMessage(), "Error: Invalid value. at offset 3.");
+    EXPECT_EQ(Describe(JsonToBinding(std::string("[\"ab\"]\0\"\\u0000\"", 15)).Value()), "[\"ab\"]");
+    EXPECT_EQ(Describe(JsonToBinding(std::string("[2.5]\0 1e-9999999999", 21)).Value()), "[f2.5]");
 
     const char buffer[] = {'[', '1', ',', '2', ']', 'x', 'y'};  // not zero-terminated
     EXPECT_EQ(Describe(JsonToBinding(buffer, 5).Value()), "[u1,u2]");
