@@ -76,6 +76,7 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
     detail::FieldInsertPoint where;
     if (detail::FieldNode* node = detail::FindFieldNode(tree, name, &where)) {
         open.duplicate = true;
+        lastName_ = node->name;
         return node->value;
     }
     const bool remember = !open.duplicate && open.matched + open.arrived.size() < kMaxShapeNames;
@@ -88,6 +89,7 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
     } else {
         open.duplicate = true;  // too many names for a shape
     }
+    lastName_ = node->name;
     return node->value;
 }
 
@@ -271,6 +273,7 @@ void StructureFiller::Finish() noexcept {
     shapes_.clear();
     arena_ = nullptr;
     current_ = nullptr;
+    lastName_ = nullptr;
 }
 
 }  // namespace vclient

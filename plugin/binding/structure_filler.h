@@ -66,6 +66,9 @@ public:
     }
     // Closes the innermost open Structure.
     void Close();
+    // The name of the field Field returned last: a hint for a reader about the value it is
+    // filling. Not counted; only compare it, since it may be gone with its field.
+    [[nodiscard]] const detail::StringEntry* LastName() const noexcept { return lastName_; }
     // For the same readers' arrays: as collection.TryAppend(firstCapacity), with the common
     // case (a Collection with room left) inline.
     static BindingProperty* Append(BindingProperty& collection, std::size_t firstCapacity) {
@@ -131,6 +134,7 @@ private:
         ++entry->count;
         open.held[open.matched] = node;
         ++open.matched;
+        lastName_ = entry;
         return node->value;
     }
     BindingProperty& FieldOffShape(OpenStructure& open, std::string_view name);
@@ -160,6 +164,7 @@ private:
     std::vector<OpenStructure> open_;  // innermost last; entries past openCount_ are kept for reuse
     std::size_t openCount_ = 0;
     OpenStructure* current_ = nullptr;  // open_[openCount_ - 1]
+    const detail::StringEntry* lastName_ = nullptr;
 };
 
 }  // namespace vclient

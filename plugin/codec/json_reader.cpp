@@ -131,38 +131,71 @@ private:
         }
         const std::size_t depth = open_.size();
         if (collection) {
-            // An array gets room at once for as many elements as the last one of its depth
-            // held (arrays of records repeat their sizes), within bounds.
-            std::uint32_t room = kFirstElements;
-            if (depth < arraySizes_.size()) {
-                room = std::clamp(arraySizes_[depth], kFirstElements, kMostFirstElements);
-            }
-            open_.push_back({&value->EnsureCollection(), room});
+            OpenArray(*value, depth);
         } else {
             structures_.Open(*value, depth);
-            open_.push_back({value, 0});
+            open_.push_back({value, 0, 0});
         }
         return true;
+    }
+
+    // An array gets room at once for as many elements as the last array of its member name
+    // held at its depth (a player's items, a player's timeline: arrays of records repeat
+    // their sizes), else the last array of its depth, within bounds.
+    void OpenArray(BindingProperty& value, std::size_t depth) {
+        if (depth >= arraySizes_.size()) {
+            arraySizes_.resize(depth + 1);
+        }
+        ArraySizes& sizes = arraySizes_[depth];
+        // A member's value when the innermost open container is an object.
+        const detail::StringEntry* name = open_.empty() || open_.back().firstCapacity != 0 ? nullptr : structures_.LastName();
+        std::uint32_t room = sizes.last;
+        std::uint32_t slot = ArraySizes::kNoName;
+        if (name != nullptr) {
+            for (slot = 0; slot < ArraySizes::kNames && sizes.names[slot] != name; ++slot) {
+            }
+            if (slot < ArraySizes::kNames) {
+                room = sizes.sizes[slot];
+            } else {
+                slot = sizes.next;
+                sizes.next = (sizes.next + 1) % ArraySizes::kNames;
+                sizes.names[slot] = name;
+                sizes.sizes[slot] = room;
+            }
+        }
+        open_.push_back({&value.EnsureCollection(), std::clamp(room, kFirstElements, kMostFirstElements), slot});
     }
 
     bool Close() {
         const Frame closed = open_.back();
         open_.pop_back();
         if (closed.firstCapacity != 0) {
-            const std::size_t depth = open_.size();
-            if (depth >= arraySizes_.size()) {
-                arraySizes_.resize(depth + 1, 0);
+            ArraySizes& sizes = arraySizes_[open_.size()];
+            sizes.last = static_cast<std::uint32_t>(std::min(closed.value->Size(), std::size_t{kMostFirstElements}));
+            if (closed.nameSlot != ArraySizes::kNoName) {
+                sizes.sizes[closed.nameSlot] = sizes.last;
             }
-            arraySizes_[depth] = static_cast<std::uint32_t>(std::min(closed.value->Size(), std::size_t{kMostFirstElements}));
         }
         return true;
     }
 
     // An open container: its value and, for a Collection, the capacity its buffer starts
-    // with (0 for a Structure).
+    // with (0 for a Structure) and its slot in the sizes of its depth.
     struct Frame {
         BindingProperty* value;
         std::uint32_t firstCapacity;
+        std::uint32_t nameSlot;
+    };
+
+    // The sizes of the arrays last closed at one depth: the last one's, and those of the
+    // last few member names arrays were read under. Names are only compared.
+    struct ArraySizes {
+        static constexpr std::uint32_t kNames = 4;
+        static constexpr std::uint32_t kNoName = kNames;
+        const detail::StringEntry* names[kNames] = {};
+        std::uint32_t sizes[kNames] = {};
+        std::uint32_t next = 0;  // the slot a new name takes
+        std::uint32_t last = kFirstElements;
     };
 
     // First capacities of arrays: at least room for a few (most arrays hold more than one
@@ -174,7 +207,7 @@ private:
     BindingProperty* target_;
     bool mayHoldNul_;
     std::vector<Frame> open_;
-    std::vector<std::uint32_t> arraySizes_;  // by depth: the size of the last array closed there
+    std::vector<ArraySizes> arraySizes_;  // by depth
     StructureFiller structures_;  // fills the Structures of open_; arrays of records go fast
     bool numberTooBig_ = false;
 };
