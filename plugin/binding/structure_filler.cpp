@@ -10,13 +10,19 @@
 namespace vclient {
 
 void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
-    if (openCount_ != 0) {
-        depth = std::max(depth, open_[openCount_ - 1].depth + 1);  // a shape in use is never replaced
+    if (current_ != nullptr && depth <= current_->depth) {
+        depth = current_->depth + 1;  // a shape in use is never replaced
     }
-    value.EnsureStructure();
-    if (arena_ == nullptr) {
-        arena_ = value.arena_;
+    // Readers mostly open a new, Empty value of the tree: its Structure needs no checks.
+    bool empty = true;
+    if (value.kind_ == BindingPropertyType::Empty && value.arena_ != nullptr) {
+        value.payload_.structure = value.arena_->New<detail::StructurePart>();
+        value.kind_ = BindingPropertyType::Structure;
+    } else {
+        value.EnsureStructure();
+        empty = value.payload_.structure->count == 0;
     }
+    arena_ = value.arena_;
     if (openCount_ == open_.size()) {
         open_.emplace_back();
     }
@@ -29,7 +35,7 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     open.slot = kNoShape;
     open.shapeNames = nullptr;
     open.shapeSize = 0;
-    open.following = value.payload_.structure->count == 0 && depth < shapes_.size();
+    open.following = empty && depth < shapes_.size();
     if (open.following) {
         // Records of one depth mostly come in runs of one shape: follow the last one's at
         // once, so that the first name costs no more than the others when the guess holds.
