@@ -149,30 +149,9 @@ void StructureFiller::Close() {
 // rules: each path to a leaf has the same number of black nodes.
 void StructureFiller::LearnPlan(Shape& shape) {
     const auto count = static_cast<std::uint16_t>(shape.names.size());
-    // Sorted by the first eight bytes read big-endian (zero-padded) first: two such keys
-    // order as their names do, so whole names are compared only on equal keys.
-    struct SortKey {
-        std::uint64_t prefix;
-        std::uint16_t index;
-    };
-    std::vector<SortKey> keys(count);
-    for (std::uint16_t index = 0; index < count; ++index) {
-        const std::string& text = shape.names[index]->text;
-        std::uint64_t prefix = 0;
-        for (std::size_t i = 0; i < 8; ++i) {
-            prefix = (prefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
-        }
-        keys[index] = {prefix, index};
-    }
-    std::sort(keys.begin(), keys.end(), [&shape](const SortKey& a, const SortKey& b) {
-        if (a.prefix != b.prefix) {
-            return a.prefix < b.prefix;
-        }
-        return detail::CompareFieldNames(shape.names[a.index]->text, shape.names[b.index]->text) < 0;
-    });
-    std::vector<std::uint16_t> sorted(count);
-    for (std::uint16_t position = 0; position < count; ++position) {
-        sorted[position] = keys[position].index;
+    std::vector<std::uint16_t> sorted = std::move(shape.order);
+    if (sorted.size() != count) {
+        sorted = SortedByName(shape.names);
     }
     std::size_t deepest = 0;  // floor(log2(count))
     while ((std::size_t{2} << deepest) <= count) {
@@ -199,6 +178,81 @@ void StructureFiller::LearnPlan(Shape& shape) {
     shape.root = place(place, 0, count, 0, count);
     shape.last = sorted.back();
     shape.plan = std::move(plan);
+}
+
+// The arrival indices of `names` in name order. Sorted by the first eight bytes read
+// big-endian (zero-padded) first: two such keys order as their names do, so whole names
+// are compared only on equal keys.
+std::vector<std::uint16_t> StructureFiller::SortedByName(const std::vector<detail::StringEntry*>& names) {
+    struct SortKey {
+        std::uint64_t prefix;
+        std::uint16_t index;
+    };
+    const std::size_t count = names.size();
+    std::vector<SortKey> keys(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        const std::string& text = names[index]->text;
+        std::uint64_t prefix = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            prefix = (prefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+        }
+        keys[index] = {prefix, static_cast<std::uint16_t>(index)};
+    }
+    std::sort(keys.begin(), keys.end(), [&names](const SortKey& a, const SortKey& b) {
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix;
+        }
+        return detail::CompareFieldNames(names[a.index]->text, names[b.index]->text) < 0;
+    });
+    std::vector<std::uint16_t> sorted(count);
+    for (std::size_t position = 0; position < count; ++position) {
+        sorted[position] = keys[position].index;
+    }
+    return sorted;
+}
+
+// The arrival indices of `names` in name order, read off a tree that holds all of them
+// (and perhaps others, which are skipped) without comparing a single name; empty when the
+// tree lacks one of them.
+std::vector<std::uint16_t> StructureFiller::NameOrder(const detail::StructurePart& tree,
+                                                      const std::vector<detail::StringEntry*>& names) {
+    // Arrival index by entry, in an open-addressed table at most half full.
+    constexpr std::size_t kMostSlots = 2 * kMaxShapeNames;
+    std::size_t slots = 32;
+    while (slots < 2 * names.size()) {
+        slots *= 2;
+    }
+    const detail::StringEntry* entries[kMostSlots];
+    std::uint16_t indices[kMostSlots];
+    std::fill_n(entries, slots, nullptr);
+    const auto home = [slots](const detail::StringEntry* entry) {
+        std::size_t bits = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(entry) >> 4);
+        bits ^= bits >> 9;
+        return bits & (slots - 1);
+    };
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        std::size_t slot = home(names[index]);
+        while (entries[slot] != nullptr) {
+            slot = (slot + 1) & (slots - 1);
+        }
+        entries[slot] = names[index];
+        indices[slot] = static_cast<std::uint16_t>(index);
+    }
+    std::vector<std::uint16_t> order;
+    order.reserve(names.size());
+    for (detail::FieldNode* node = detail::FirstFieldNode(tree); node != nullptr; node = detail::NextFieldNode(node)) {
+        std::size_t slot = home(node->name);
+        while (entries[slot] != nullptr && entries[slot] != node->name) {
+            slot = (slot + 1) & (slots - 1);
+        }
+        if (entries[slot] != nullptr) {
+            order.push_back(indices[slot]);
+        }
+    }
+    if (order.size() != names.size()) {
+        order.clear();
+    }
+    return order;
 }
 
 void StructureFiller::LinkBalanced(OpenStructure& open, const Shape& shape) noexcept {
@@ -247,12 +301,17 @@ void StructureFiller::RecordShape(std::size_t depth, const OpenStructure& open) 
         slot = set.next;
         set.next = (set.next + 1) % kShapesPerDepth;
     }
+    std::vector<std::uint16_t> order;
+    if (names.size() >= kOrderFromTree) {
+        order = NameOrder(*open.value->payload_.structure, names);
+    }
     for (detail::StringEntry* entry : names) {
         ++entry->count;  // before the old shape lets go of the names both share
     }
     Shape& shape = set.shapes[slot];
     ReleaseShape(shape);
     shape.names = std::move(names);
+    shape.order = std::move(order);
     set.last = slot;
 }
 
@@ -262,6 +321,7 @@ void StructureFiller::ReleaseShape(Shape& shape) noexcept {
     }
     shape.names.clear();
     shape.plan.clear();
+    shape.order.clear();
 }
 
 void StructureFiller::Finish() noexcept {

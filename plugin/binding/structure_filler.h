@@ -45,6 +45,9 @@ public:
     static constexpr std::size_t kMaxShapeNames = 256;
     // Shapes kept per depth (arrays of different records alternate at one depth).
     static constexpr std::size_t kShapesPerDepth = 4;
+    // Shapes of at least this many names take their name order from the tree of the record
+    // that made them; smaller ones are sorted when they first repeat.
+    static constexpr std::size_t kOrderFromTree = 16;
 
     StructureFiller() = default;
     ~StructureFiller() { Finish(); }
@@ -97,6 +100,9 @@ private:
     struct Shape {
         std::vector<detail::StringEntry*> names;  // in arrival order, each counted once for the shape
         std::vector<LinkStep> plan;               // by arrival index; empty until the shape repeats
+        // Arrival indices in name order, read off the tree of the record that made a large
+        // shape (so that its plan needs no sorting); empty when not known.
+        std::vector<std::uint16_t> order;
         std::uint16_t root = 0;                   // arrival index of the root
         std::uint16_t last = 0;                   // arrival index of the greatest name
     };
@@ -155,6 +161,9 @@ private:
     }
     static void GrowHeld(OpenStructure& open, std::size_t size);
     static void LearnPlan(Shape& shape);
+    [[nodiscard]] static std::vector<std::uint16_t> SortedByName(const std::vector<detail::StringEntry*>& names);
+    [[nodiscard]] static std::vector<std::uint16_t> NameOrder(const detail::StructurePart& tree,
+                                                              const std::vector<detail::StringEntry*>& names);
     void RecordShape(std::size_t depth, const OpenStructure& open);
     void ReleaseShape(Shape& shape) noexcept;
     static void LinkBalanced(OpenStructure& open, const Shape& shape) noexcept;

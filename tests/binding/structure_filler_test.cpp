@@ -127,6 +127,28 @@ TEST(StructureFiller, RecordsThatLeaveTheShapeMatchPlainFields) {
     filler.Close();
     filler.Finish();
     EXPECT_EQ(Describe(root), "[{a:1,},{a:2,z:3,},]");
+
+    // A large record merged into a Structure with other fields makes a shape all the same
+    // (its tree holds names beyond the shape's), and the records that repeat it follow it.
+    Record large;
+    for (int i = 0; i < 24; ++i) large.push_back("f" + std::to_string((i * 11) % 24));
+    BindingProperty merged;
+    merged.Element(0).Field("f99").SetSigned(-1);
+    merged.Element(0).Field("e").SetSigned(-2);
+    BindingProperty expected = merged;
+    StructureFiller again;
+    for (std::size_t r = 0; r < 3; ++r) {
+        again.Open(merged.Element(r), 1);
+        BindingProperty& viaField = expected.Element(r).EnsureStructure();
+        for (std::size_t i = 0; i < large.size(); ++i) {
+            again.Field(large[i]).SetSigned(static_cast<std::int64_t>(i));
+            viaField.Field(large[i]).SetSigned(static_cast<std::int64_t>(i));
+        }
+        again.Close();
+    }
+    again.Finish();
+    EXPECT_EQ(Describe(merged), Describe(expected));
+    EXPECT_TRUE(AllTreesHoldRules(merged));
 }
 
 // Nested records (a record holding an array of records) at their own depths, random
