@@ -24,6 +24,9 @@ void StructureFiller::Open(BindingProperty& value, std::size_t depth) {
     }
     arena_ = value.arena_;
     if (openCount_ == open_.size()) {
+        if (open_.empty()) {
+            open_.reserve(kDepthsAtFirst);
+        }
         open_.emplace_back();
     }
     OpenStructure& open = open_[openCount_];
@@ -285,6 +288,7 @@ void StructureFiller::RecordShape(std::size_t depth, const OpenStructure& open) 
     }
     names.insert(names.end(), open.arrived.begin(), open.arrived.end());
     if (shapes_.size() <= depth) {
+        shapes_.reserve(std::max(depth + 1, kDepthsAtFirst));
         shapes_.resize(depth + 1);
     }
     // One shape per first name: a record replaces the shape it started like, else the

@@ -48,6 +48,8 @@ public:
     // Shapes of at least this many names take their name order from the tree of the record
     // that made them; smaller ones are sorted when they first repeat.
     static constexpr std::size_t kOrderFromTree = 16;
+    // Depths the filler makes room for at once (documents are seldom deeper).
+    static constexpr std::size_t kDepthsAtFirst = 8;
 
     StructureFiller() = default;
     ~StructureFiller() { Finish(); }
