@@ -5,16 +5,17 @@
 // Records at the same nesting depth mostly repeat the names of the one before, in the
 // same order. The filler keeps, per depth, the names of the last few records of distinct
 // first names (their "shapes", holding a reference to each name's entry) and the order
-// that sorts them. While a new, empty Structure meets exactly the names of the shape its
-// first name picks, in that order, each field is allocated but
+// that sorts them. A new, empty Structure follows the shape of the last record of its
+// depth from the start; a first name that does not fit picks the shape it begins. While
+// the Structure meets exactly the shape's names, in that order, each field is allocated but
 // not yet linked: no name is hashed, looked up or compared with the tree. When the
 // Structure closes after the last of them, its tree is built at once, balanced, from the
 // known order. Any other name (or a Structure that was not empty) falls back to the plain
 // path of BindingProperty::Field: the fields held so far are linked as usual and the rest
 // go in one by one, with the same results as Field, duplicates included. The first time a
 // shape comes round again, the filler works out once where each of its names sits in the
-// balanced tree; every later record of that shape is linked by that plan, with no
-// comparisons at all.
+// balanced tree (a large shape reads its name order off the tree of the record that made
+// it); every later record of that shape is linked by that plan, with no comparisons at all.
 //
 // A filler belongs to one tree: Open only Structures of that tree, and call Finish (or
 // destroy the filler) before the tree's root is cleared, moved or destroyed.

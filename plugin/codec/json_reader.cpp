@@ -231,8 +231,8 @@ constexpr std::size_t kLocalCopySize = 2048;
 // Parses the document in `text`, which ends at its first NUL if it holds one. The tree
 // interns every text it keeps, so the reader may parse a copy in place: strings are
 // unescaped where they stand instead of being copied out first. The copy is made before
-// anything else looks at the text, and the checks that must precede the parse run over
-// the copy while it is still in the cache, so the text is read from memory once.
+// any check that reads the whole text, and those checks run over the copy while it is
+// still in the cache, so the text is read from memory once.
 [[nodiscard]] BindingResult ParseText(std::string_view text) {
     BindingResult result;
     std::size_t start = 0;
