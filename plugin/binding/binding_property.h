@@ -40,6 +40,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,6 +48,7 @@
 #include <vector>
 
 #include "binding/binding_property_type.h"
+#include "binding/heap_link.h"
 #include "binding/string_table.h"
 
 namespace vclient {
@@ -196,7 +198,7 @@ public:
     // For readers filling arrays one element at a time: on a Collection, appends one
     // Empty element and returns it, an empty buffer first getting room for
     // `firstCapacity` elements; null (nothing changed) on another kind or at the limit.
-    [[nodiscard]] BindingProperty* TryAppend(std::size_t firstCapacity);
+    [[nodiscard]] BindingProperty* TryAppend(std::size_t firstCapacity);  // the common case inline
     [[nodiscard]] const BindingProperty& At(std::size_t index) const noexcept;
     // On a Collection, grows the capacity to at least `count`. Returns false, changing
     // nothing, when `count` is above kMaxCollectionSize; other kinds are left alone.
@@ -254,6 +256,8 @@ private:
     BindingProperty& InsertField(detail::StringEntry* name, detail::FieldNode* parent, bool left);
     detail::FieldNode* InsertFieldNode(detail::StringEntry* name, detail::FieldNode* parent, bool left);
     BindingProperty& AppendUnchecked();
+    // The rest of TryAppend: another kind, the limit, or a buffer to make or grow.
+    BindingProperty* TryAppendGrowing(std::size_t firstCapacity);
     void GrowElements(std::size_t minimum);
 
     void CopyFrom(const BindingProperty& source);
@@ -281,6 +285,17 @@ private:
 };
 
 namespace detail {
+
+// A growable vector of elements; the element buffer comes from the general heap and
+// every element carries the collection's arena, not owned. Allocated from the arena's
+// slab pools; `pending` chains parts waiting to be released while a subtree is cleared.
+struct CollectionPart {
+    HeapLink link;  // first member: a link converts back to its part
+    BindingProperty* elements = nullptr;
+    std::uint32_t size = 0;
+    std::uint32_t capacity = 0;
+    CollectionPart* pending = nullptr;
+};
 
 // A node of a Structure's field tree (a red-black tree ordered by name).
 struct FieldNode {
@@ -327,6 +342,16 @@ struct FieldNode {
 }
 
 }  // namespace detail
+
+inline BindingProperty* BindingProperty::TryAppend(std::size_t firstCapacity) {
+    if (kind_ == BindingPropertyType::Collection) {
+        detail::CollectionPart& collection = *payload_.collection;
+        if (collection.size < collection.capacity) {
+            return ::new (&collection.elements[collection.size++]) BindingProperty(arena_, ChildTag{});
+        }
+    }
+    return TryAppendGrowing(firstCapacity);
+}
 
 template <bool Const>
 typename BindingFieldIterator<Const>::Entry BindingFieldIterator<Const>::operator*() const {

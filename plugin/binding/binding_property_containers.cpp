@@ -125,7 +125,7 @@ BindingProperty& BindingProperty::Append() {
     return Element(payload_.collection->size);
 }
 
-BindingProperty* BindingProperty::TryAppend(std::size_t firstCapacity) {
+BindingProperty* BindingProperty::TryAppendGrowing(std::size_t firstCapacity) {
     if (kind_ != BindingPropertyType::Collection) {
         return nullptr;
     }

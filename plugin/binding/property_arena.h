@@ -20,32 +20,11 @@
 #include <string_view>
 #include <utility>
 
+#include "binding/heap_link.h"
 #include "binding/slab_pool.h"
 #include "binding/string_table.h"
 
 namespace vclient {
-
-namespace detail {
-// A link in one of the arena's lists of heap parts that own general-heap buffers
-// (collections and blobs), so that a whole tree can be dropped without visiting it.
-struct HeapLink {
-    HeapLink* prev = this;
-    HeapLink* next = this;
-
-    void LinkAfter(HeapLink& head) noexcept {
-        prev = &head;
-        next = head.next;
-        head.next->prev = this;
-        head.next = this;
-    }
-    void Unlink() noexcept {
-        prev->next = next;
-        next->prev = prev;
-        prev = this;
-        next = this;
-    }
-};
-}  // namespace detail
 
 class PropertyArena {
 public:

@@ -16,15 +16,7 @@
 
 namespace vclient::detail {
 
-// A growable vector of elements; the element buffer comes from the general heap and
-// every element carries the collection's arena, not owned.
-struct CollectionPart {
-    HeapLink link;  // first member: a link converts back to its part
-    BindingProperty* elements = nullptr;
-    std::uint32_t size = 0;
-    std::uint32_t capacity = 0;
-    CollectionPart* pending = nullptr;
-};
+// CollectionPart is defined with BindingProperty, whose element append is inline.
 
 // A byte vector; the buffer comes from the general heap.
 struct BlobPart {

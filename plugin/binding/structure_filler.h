@@ -28,7 +28,6 @@
 
 #include "binding/binding_property.h"
 #include "binding/property_arena.h"
-#include "binding/property_parts.h"
 #include "binding/string_table.h"
 
 namespace vclient {
@@ -75,17 +74,6 @@ public:
     // The name of the field Field returned last: a hint for a reader about the value it is
     // filling. Not counted; only compare it, since it may be gone with its field.
     [[nodiscard]] const detail::StringEntry* LastName() const noexcept { return lastName_; }
-    // For the same readers' arrays: as collection.TryAppend(firstCapacity), with the common
-    // case (a Collection with room left) inline.
-    static BindingProperty* Append(BindingProperty& collection, std::size_t firstCapacity) {
-        if (collection.kind_ == BindingPropertyType::Collection) {
-            detail::CollectionPart& part = *collection.payload_.collection;
-            if (part.size < part.capacity) {
-                return ::new (&part.elements[part.size++]) BindingProperty(collection.arena_, BindingProperty::ChildTag{});
-            }
-        }
-        return collection.TryAppend(firstCapacity);
-    }
     // Links every field still held, closes everything and gives back the names of the
     // shapes. Safe to call more than once.
     void Finish() noexcept;

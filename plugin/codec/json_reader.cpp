@@ -108,7 +108,7 @@ private:
             return target_;
         }
         // Null past the collection limit.
-        return StructureFiller::Append(*open_.back().value, open_.back().firstCapacity);
+        return open_.back().value->TryAppend(open_.back().firstCapacity);
     }
 
     template <typename Setter>
