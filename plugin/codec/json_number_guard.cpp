@@ -1,5 +1,6 @@
 #include "codec/json_number_guard.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vclient {
@@ -29,10 +30,14 @@ constexpr std::size_t kHugeExponentDigits = 9;  // 99,999,999 is still below the
 }  // namespace
 
 bool MayHoldHugeNegativeExponent(std::string_view text) noexcept {
+    return MayHoldHugeNegativeExponent(text, 0, text.size());
+}
+
+bool MayHoldHugeNegativeExponent(std::string_view text, std::size_t from, std::size_t to) noexcept {
     const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    const char* cursor = begin;
-    while (cursor != end) {
+    const char* const end = begin + std::min(to, text.size());
+    const char* cursor = begin + std::min(from, text.size());
+    while (cursor < end) {
         const void* found = std::memchr(cursor, '-', static_cast<std::size_t>(end - cursor));
         if (found == nullptr) {
             return false;

@@ -25,6 +25,10 @@ inline constexpr std::size_t kRunawayDigitRun = 100'000'000;
 
 // Whether `text` contains "e-" or "E-" followed by at least nine digits anywhere.
 [[nodiscard]] bool MayHoldHugeNegativeExponent(std::string_view text) noexcept;
+// The same for the minus signs at offsets `from` to `to` of `text` only (the letter
+// before and the digits after them are read from the whole text), so that a long text
+// can be examined piece by piece while each piece is in the cache.
+[[nodiscard]] bool MayHoldHugeNegativeExponent(std::string_view text, std::size_t from, std::size_t to) noexcept;
 
 // Whether the JSON number `number` has a negative exponent whose digits, accumulated
 // left to right, reach 214748364.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -228,11 +229,40 @@ constexpr std::size_t kLocalCopySize = 2048;
     return message;
 }
 
+// What the reader must know about a document before parsing it.
+struct TextFacts {
+    bool mayHoldNul = false;  // a "\u0000" escape: strings must be cut at a NUL
+    bool careful = false;     // numbers must arrive as texts (see json_number_guard.h)
+};
+
+// Copies `text` to `copy` piece by piece and looks for what TextFacts records in each
+// piece of the text just after copying it, while it is in the cache. A match may run on
+// past its piece: it is read from the whole text.
+[[nodiscard]] TextFacts CopyAndExamine(std::string_view text, char* copy) noexcept {
+    constexpr std::size_t kPiece = 8192;
+    constexpr std::string_view kNulEscape = "\\u0000";
+    TextFacts facts;
+    for (std::size_t from = 0; from < text.size(); from += kPiece) {
+        const std::size_t to = std::min(text.size(), from + kPiece);
+        std::memcpy(copy + from, text.data() + from, to - from);
+        if (!facts.mayHoldNul) {
+            // Ends where only escapes starting in this piece fit.
+            const std::string_view window = text.substr(0, std::min(text.size(), to + kNulEscape.size() - 1));
+            facts.mayHoldNul = window.find(kNulEscape, from) != std::string_view::npos;
+        }
+        if (!facts.careful) {
+            facts.careful = MayHoldHugeNegativeExponent(text, from, to);
+        }
+    }
+    copy[text.size()] = '\0';
+    return facts;
+}
+
 // Parses the document in `text`, which ends at its first NUL if it holds one. The tree
 // interns every text it keeps, so the reader may parse a copy in place: strings are
-// unescaped where they stand instead of being copied out first. The copy is made before
-// any check that reads the whole text, and those checks run over the copy while it is
-// still in the cache, so the text is read from memory once.
+// unescaped where they stand instead of being copied out first. The checks that read
+// the whole text run over each piece of it as it is copied, so the text is read from
+// memory once.
 [[nodiscard]] BindingResult ParseText(std::string_view text) {
     BindingResult result;
     std::size_t start = 0;
@@ -253,21 +283,17 @@ constexpr std::size_t kLocalCopySize = 2048;
     // The copy the in-place parse works on: on the stack for everyday documents. Whatever
     // follows a NUL is copied and looked at too, but never parsed.
     char local[kLocalCopySize];
-    std::string heapCopy;
+    std::unique_ptr<char[]> heapCopy;
     char* copy = local;
-    if (text.size() < kLocalCopySize) {
-        std::memcpy(local, text.data(), text.size());
-        local[text.size()] = '\0';
-    } else {
-        heapCopy.assign(text);
-        copy = heapCopy.data();
+    if (text.size() >= kLocalCopySize) {
+        heapCopy = std::make_unique_for_overwrite<char[]>(text.size() + 1);
+        copy = heapCopy.get();
     }
-    const std::string_view copied(copy, text.size());
-    const bool careful = MayHoldHugeNegativeExponent(copied);
-    TreeBuilder builder(result.Value(), copied.find("\\u0000") != std::string_view::npos);
+    const TextFacts facts = CopyAndExamine(text, copy);
+    TreeBuilder builder(result.Value(), facts.mayHoldNul);
     rapidjson::Reader reader;
     rapidjson::ParseResult parsed;
-    if (careful) {
+    if (facts.careful) {
         // Numbers reach the builder as texts here, which an in-place parse leaves unterminated.
         rapidjson::StringStream stream(copy);
         parsed = reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder);

@@ -230,6 +230,24 @@ TEST(JsonReader, CarefulNumberPathReadsOrdinaryNumbersAlike) {
     EXPECT_EQ(Describe(JsonToBinding("[1e-9999999999, " + ordinary.substr(1)).Value()), "[f0," + plain.substr(1));
 }
 
+// A long document is examined in pieces of 8 KiB before it is parsed; a NUL escape or a
+// huge negative exponent is found wherever it lies across a piece's end.
+TEST(JsonReader, EscapesAndHostileNumbersAcrossThePiecesOfALongDocument) {
+    for (const std::size_t at : {8185u, 8189u, 8190u, 8191u, 8192u, 8193u, 16383u}) {
+        // The backslash of the escape, and the 'e' of the exponent, at offset `at`.
+        const std::string escaped = "[\"" + std::string(at - 7, 'p') + "\",\"ab\\u0000cd\"]";
+        const BindingResult cut = JsonToBinding(escaped);
+        ASSERT_TRUE(cut.Succeeded()) << at;
+        EXPECT_EQ(cut.Value().At(1).GetString(), "ab") << at;
+
+        const std::string hostile = "[\"" + std::string(at - 16, 'p') + "\",0.0000000001e-2147483639,-2.5]";
+        const BindingResult zero = JsonToBinding(hostile);
+        ASSERT_TRUE(zero.Succeeded()) << at;
+        EXPECT_EQ(Describe(zero.Value().At(1)), "f0") << at;
+        EXPECT_EQ(Describe(zero.Value().At(2)), "f-2.5") << at;
+    }
+}
+
 TEST(JsonReader, RunawayDigitRunsAreRefused) {
     std::string text = "[0.";
     text.append(100'000'000, '0');
