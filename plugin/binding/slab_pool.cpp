@@ -29,6 +29,8 @@ SlabClass::~SlabClass() {
 }
 
 void SlabClass::Reset() {
+    windowNext_ = windowEnd_ = nullptr;
+    windowPage_ = nullptr;
     if (pagesHeld_ != 0) {
         ReturnAllPages();
     }
@@ -52,12 +54,55 @@ void SlabClass::ReturnAllPages() {
     pagesHeld_ = 0;
 }
 
+void* SlabClass::AllocateFromPage() {
+    if (current_ == nullptr && !AddPage()) {
+        return nullptr;
+    }
+    SlabPageHeader* page = current_;
+    unsigned char* slot = Bytes(page) + std::size_t{page->firstFree} * slotSize_;
+    if (page->firstFree == page->untouched) {
+        // Only untouched slots are left: claim them all, hand out the first.
+        const std::size_t end = page->pageSize / slotSize_;
+        windowPage_ = page;
+        windowNext_ = slot + slotSize_;
+        windowEnd_ = Bytes(page) + end * slotSize_;
+        page->used = static_cast<std::uint16_t>(page->used + (end - page->untouched));
+        page->untouched = static_cast<std::uint16_t>(end);
+        page->firstFree = 0;
+    } else {
+        std::memcpy(&page->firstFree, slot, sizeof page->firstFree);
+        ++page->used;
+    }
+    if (page->firstFree == 0) {
+        PageFilled(page);
+    }
+    return slot;
+}
+
+// Gives the slots of the window not handed out back to their page.
+void SlabClass::CloseWindow() noexcept {
+    if (windowNext_ != windowEnd_) {
+        SlabPageHeader* page = windowPage_;
+        const auto left = static_cast<std::uint16_t>((windowEnd_ - windowNext_) / slotSize_);
+        page->used = static_cast<std::uint16_t>(page->used - left);
+        page->untouched = static_cast<std::uint16_t>((windowNext_ - Bytes(page)) / slotSize_);
+        page->firstFree = page->untouched;
+        Unlink(full_, page);
+        LinkAtHead(current_, page);
+    }
+    windowNext_ = windowEnd_ = nullptr;
+    windowPage_ = nullptr;
+}
+
 void SlabClass::PageFilled(SlabPageHeader* page) {
     Unlink(current_, page);
     LinkAtHead(full_, page);
 }
 
 void SlabClass::Release(void* slot) {
+    if (windowEnd_ != nullptr) {
+        CloseWindow();
+    }
     SlabPageHeader* page = PageOf(slot);
     if (page->firstFree == 0) {
         Unlink(full_, page);

@@ -12,6 +12,12 @@
 // head of `current` when one of its slots is released. An empty page goes back to the
 // page source at once, except the inline page, which lives and dies with the class.
 //
+// When a page has nothing on its free list but untouched slots, the class claims all of
+// them at once: the header counts them as used (the page is full as far as the lists
+// go) and the slots are handed out one after the other from a window, with no header
+// update each. The first Release, or a Reset, gives back what is left of the window, so
+// the header counts exactly the slots handed out whenever anyone else looks at it.
+//
 // Not thread-safe: a class belongs to one arena, used by one thread at a time.
 #pragma once
 
@@ -46,23 +52,12 @@ public:
 
     // A free slot, or null when the page source has no page to give.
     [[nodiscard]] void* Allocate() {
-        if (current_ == nullptr && !AddPage()) {
-            return nullptr;
+        if (windowNext_ != windowEnd_) {
+            void* slot = windowNext_;
+            windowNext_ += slotSize_;
+            return slot;
         }
-        SlabPageHeader* page = current_;
-        unsigned char* slot = reinterpret_cast<unsigned char*>(page) + std::size_t{page->firstFree} * slotSize_;
-        if (page->firstFree == page->untouched) {
-            // The next slot up is the one after it, or none at the end of the page.
-            ++page->untouched;
-            page->firstFree = std::size_t{page->untouched} * slotSize_ + slotSize_ <= page->pageSize ? page->untouched : 0;
-        } else {
-            std::memcpy(&page->firstFree, slot, sizeof page->firstFree);
-        }
-        ++page->used;
-        if (page->firstFree == 0) {
-            PageFilled(page);
-        }
-        return slot;
+        return AllocateFromPage();
     }
     // Gives back a slot obtained from Allocate of this class.
     void Release(void* slot);
@@ -74,6 +69,8 @@ public:
     [[nodiscard]] std::uint16_t SlotSize() const { return slotSize_; }
 
 private:
+    [[nodiscard]] void* AllocateFromPage();
+    void CloseWindow() noexcept;
     [[nodiscard]] SlabPageHeader* InlinePage();
     [[nodiscard]] SlabPageHeader* PageOf(void* slot);
     bool AddPage();
@@ -83,6 +80,10 @@ private:
     static void LinkAtHead(SlabPageHeader*& head, SlabPageHeader* page);
     static void Unlink(SlabPageHeader*& head, SlabPageHeader* page);
 
+    // The claimed slots not yet handed out, on `windowPage_`; empty when both are equal.
+    unsigned char* windowNext_ = nullptr;
+    unsigned char* windowEnd_ = nullptr;
+    SlabPageHeader* windowPage_ = nullptr;
     SlabPageHeader* current_ = nullptr;
     SlabPageHeader* full_ = nullptr;
     std::uint32_t pagesHeld_ = 0;

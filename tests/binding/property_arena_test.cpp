@@ -98,6 +98,34 @@ TEST(PropertyArena, PagesServeEveryUsableSlotInAddressOrder) {
     }
 }
 
+// A page's untouched slots are claimed together and handed out one by one; a release in
+// between gives the rest back, so the page still serves each of its slots exactly once
+// (the released one first) before the next page is taken, and every page goes back.
+TEST(PropertyArena, ReleaseBetweenAllocationsLosesNoSlot) {
+    for (const std::size_t size : {8u, 56u, 72u}) {
+        PropertyArena arena;
+        const std::size_t header = (sizeof(detail::SlabPageHeader) + size - 1) / size;
+        const std::size_t inlineSlots = detail::SlabClass::kInlinePageSize / size - header;
+        const std::size_t pageSlots = detail::SlabClass::kPageSize / size - header;
+        std::vector<void*> slots;
+        for (std::size_t i = 0; i < inlineSlots + 5; ++i) slots.push_back(arena.Allocate(size));
+        void* released = slots[inlineSlots + 2];
+        arena.Release(released, size);
+        EXPECT_EQ(arena.Allocate(size), released) << "size " << size;
+        std::size_t fromFirstPage = 1;
+        for (;;) {
+            void* slot = arena.Allocate(size);
+            slots.push_back(slot);
+            if (arena.PagesHeld() == 2) break;
+            ++fromFirstPage;
+        }
+        EXPECT_EQ(fromFirstPage, pageSlots - 5 + 1) << "size " << size;
+        EXPECT_EQ(std::set<void*>(slots.begin(), slots.end()).size(), slots.size()) << "size " << size;
+        for (void* slot : slots) arena.Release(slot, size);
+        EXPECT_EQ(arena.PagesHeld(), 0u) << "size " << size;
+    }
+}
+
 TEST(PropertyArena, ResetDropsEverythingAndStartsAfresh) {
     PropertyArena arena;
     const std::size_t pagesBefore = BindingPageSource::Instance().PagesOut();
