@@ -84,13 +84,6 @@ TEST_F(DevHostEvents, HostEventsReachOnlySubscriptionsWithTheFlagOfTheirKind) {
     EXPECT_EQ(host.History().Count("== Skipped"), 2u);
 }
 
-TEST_F(DevHostEvents, MessagingHelperFillsTheStore) {
-    ASSERT_TRUE(host.SetMessagingMessage(kMessagingVoteCompletion, R"({"gameId":7,"fullTeamVote":true})"));
-    const rapidjson::Document message = Run("get?url=" + std::string(kMessagingVoteCompletion));
-    EXPECT_STREQ(message["body"]["payload"].GetString(), R"({"gameId":7,"fullTeamVote":true})");
-    EXPECT_STREQ(message["body"]["resource"].GetString(), "vote-completion");
-}
-
 TEST_F(DevHostEvents, TimersFireWhenTheHostClockReachesThem) {
     Run("timer?name=soon&delay=0");
     Run("timer?name=later&delay=2");

@@ -8,16 +8,8 @@ namespace {
 
 using DevHostRoutes = FakePluginHost;
 
-// Names, templates and method words are also checked through "qiv-host routes" (CMakeLists).
-TEST_F(DevHostRoutes, ReadsTheRouteTableFromTheLoadRecord) {
-    const std::vector<RouteInfo>& routes = host.Routes();
-    ASSERT_EQ(routes.size(), 2u);
-    EXPECT_EQ(routes[0].method, 0u);
-    ASSERT_EQ(routes[0].arguments.size(), 1u);
-    EXPECT_EQ(routes[0].arguments[0].location, static_cast<std::uint32_t>(QIV_ARGUMENT_LOCATION_PATH));
-    EXPECT_TRUE(routes[1].arguments.empty());
-}
-
+// Reading the route table is checked through "qiv-host routes" (CMakeLists) and
+// HonorRoutes.TheRouteTableListsTheFifteenRoutesInOrder.
 TEST_F(DevHostRoutes, BuildsTheIncomingRequestFromTheCall) {
     RestCall call;
     call.method = "PURGE";

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/plugin_resource_event.h"
+
 namespace qivhost {
 namespace {
 
-TEST(EventName, ResourceUrisBecomeTheirEventNames) {
+// The host announces a resource under the name the plug-in's runtime subscribes to: both
+// keep the URI's first three pieces, five under "qiv-platform-config".
+TEST(EventName, HostAndRuntimeNameAResourcesEventAlike) {
     const struct {
         const char* uri;
         const char* name;
@@ -19,10 +23,13 @@ TEST(EventName, ResourceUrisBecomeTheirEventNames) {
         {"/vorn-messaging-service/v1/message/honor/level-change", "OnJsonApiEvent_vorn-messaging-service_v1_message"},
         {"/a/qiv-platform-config/b/c/d/e", "OnJsonApiEvent_a_qiv-platform-config_b"},
         {"/x", "OnJsonApiEvent_x"},
-        {"/", "OnJsonApiEvent"},
+        {"///", "OnJsonApiEvent"},
         {"", "OnJsonApiEvent"},
     };
-    for (const auto& c : cases) EXPECT_EQ(EventNameForUri(c.uri), c.name) << c.uri;
+    for (const auto& c : cases) {
+        EXPECT_EQ(EventNameForUri(c.uri), c.name) << c.uri;
+        EXPECT_EQ(vclient::EventNameForUri(c.uri), c.name) << c.uri;
+    }
 }
 
 TEST(EventName, VyreTypesReplaceDotsWithUnderscores) {

@@ -142,14 +142,5 @@ TEST(HostValueJson, OwnedValuesCopyMoveAndReleaseExactlyOnce) {
     EXPECT_EQ(kind, 0u);
 }
 
-TEST(HostValueJson, BuildsStructuresForTheHostsPayloads) {
-    OwnedHostValue built = StructureBuilder().AddText("uri", "/a").Add("data", OwnedHostValue()).Build();
-    EXPECT_EQ(HostValueToJson(built.Get()), R"({"uri":"/a","data":null})");
-    std::string text;
-    EXPECT_TRUE(HostValueText(OwnedHostValue::Text("t").Get(), text));
-    EXPECT_EQ(text, "t");
-    EXPECT_FALSE(HostValueText(built.Get(), text));
-}
-
 }  // namespace
 }  // namespace qivhost

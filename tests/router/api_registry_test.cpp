@@ -158,14 +158,6 @@ TEST_F(ApiRegistryTest, RouteTableEntriesReadAsAHostReadsThem) {
     EXPECT_EQ(Copy(entries[2].argumentLocations[0].location), static_cast<std::uint32_t>(QIV_ARGUMENT_LOCATION_BODY));
 }
 
-TEST_F(ApiRegistryTest, EmptyRegistryStillHandsOutTypesAndEvents) {
-    const RouteTableDescriptor* table = registry.BuildRouteTable();
-    EXPECT_EQ(Copy(table->functionCount), 0u);
-    EXPECT_EQ(Copy(table->functions), nullptr);
-    EXPECT_GT(Copy(table->typeCount), 0u);
-    EXPECT_GE(Copy(table->eventCount), 1u) << "OnCallback";
-}
-
 TEST_F(ApiRegistryTest, EntryWithoutDispatchContextAnswersNotFound) {
     registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Ack);
     RouteFunctionEntry entry = *FindEntry(Table(), "GetX");

@@ -28,6 +28,7 @@ protected:
         registry.AddRoute(HttpMethod::Post, "/ack", &service, &Service::Ack);
         registry.AddRoute(HttpMethod::Get, "/q/{x}", &service, &Service::Echo).Query("x");
         registry.AddRoute(HttpMethod::Get, "/header", &service, &Service::Echo).Argument("Token");
+        registry.AddRoute(HttpMethod::Get, "/trace", &service, &Service::Echo).Header("x-trace");
         registry.AddRoute(HttpMethod::Get, "/two/{id}", &service, &Service::Two);
     }
 };
@@ -109,7 +110,10 @@ TEST_F(ArgumentBindingTest, FailureTextsBySource) {
     };
     const Case cases[] = {
         {"GetAdd", "/add?zzz.0=1", "Unknown argument 'zzz' for 'GetAdd'."},
+        {"GetAdd", "/add?arg0=7x&arg1=1", "Value 7x for 'arg0' of type int32 is in an incorrect format"},
         {"GetQByX", "/q/7", "Argument 'x' for 'GetQByX' was specified in an invalid location."},
+        {"GetTrace", "/trace?x-trace=t", "Argument 'x-trace' for 'GetTrace' was specified in an invalid location."},
+        {"GetObject", "/object?f.1x=v", "Index 1x is in an incorrect format"},
         {"GetObject", "/object?f.65536=v", "Index 65536 is out of range"},
     };
     for (const Case& test : cases) {

@@ -170,7 +170,7 @@ TEST(DeclareApi, AnEmptyPluginStillHandsTheBuiltInsAndTheRuntimesRecordsAndEvent
     const RouteTableDescriptor* table = record.routeTable;
     ASSERT_TRUE(table != nullptr);
     const RouteTableDescriptor descriptor = *table;
-    EXPECT_TRUE(descriptor.functionCount == 0);
+    EXPECT_TRUE(descriptor.functionCount == 0 && descriptor.functions == nullptr);
 
     std::vector<std::string> types;
     for (const ApiTypeDescription* type = descriptor.types; type != nullptr; type = type->next) {

@@ -30,21 +30,6 @@ BindingProperty EventPayload(const std::string& uri, PluginResourceEventType typ
     return event;
 }
 
-TEST(EventNameForUri, KeepsThreePiecesOrFiveUnderPlatformConfig) {
-    const std::pair<const char*, const char*> table[] = {
-        {"/qiv-gameflow/v1/session", "OnJsonApiEvent_qiv-gameflow_v1_session"},
-        {"/qiv-end-of-game/v1/eog-stats-block", "OnJsonApiEvent_qiv-end-of-game_v1_eog-stats-block"},
-        {"/qiv-platform-config/v1/namespaces/Honor", "OnJsonApiEvent_qiv-platform-config_v1_namespaces_Honor"},
-        {"/qiv-login/v1/session/a/b", "OnJsonApiEvent_qiv-login_v1_session"},
-        {"qiv-login//v1///session", "OnJsonApiEvent_qiv-login_v1_session"},
-        {"/qiv-platform-config/v1/namespaces/Honor/x/y", "OnJsonApiEvent_qiv-platform-config_v1_namespaces_Honor_x"},
-        {"/a/qiv-platform-config/b/c/d", "OnJsonApiEvent_a_qiv-platform-config_b"},
-        {"", "OnJsonApiEvent"},
-        {"///", "OnJsonApiEvent"},
-    };
-    for (const auto& [uri, name] : table) EXPECT_EQ(EventNameForUri(uri), name) << uri;
-}
-
 TEST(UriMatchesPattern, StarsStandForOneSegment) {
     struct Case {
         const char* pattern;

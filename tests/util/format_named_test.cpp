@@ -33,20 +33,6 @@ struct TemplateCase {
     const char* message;
 };
 
-TEST(FormatNamed, TheErrorResponseMessage) {
-    PropertyMap properties;
-    const std::string url = "/qiv-login/v1/session";
-    EXPECT_EQ(FormatNamedMessage("Error response for {method} {url}: {error}", properties, "GET",
-                                 url, std::string_view("Not found")),
-              "Error response for GET /qiv-login/v1/session: Not found");
-    const PropertyMap expected{{"method", NamedValue(std::string("GET"))},
-                               {"url", NamedValue(url)},
-                               {"error", NamedValue(std::string("Not found"))}};
-    EXPECT_EQ(properties, expected);
-    EXPECT_EQ(Expand("Error response for {method} {url}: {error}", 1, 2, 3).format,
-              "Error response for %1 %2: %3");
-}
-
 // Expanded with the arguments 5, 2 and 3.
 TEST(FormatNamed, EscapesPlaceholdersAndConversionsShareTheNumbering) {
     const TemplateCase cases[] = {

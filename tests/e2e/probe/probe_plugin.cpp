@@ -60,7 +60,6 @@ using vclient::ResourceEvent;
 constexpr char kSourceItemUri[] = "/probe-source/v1/item";
 constexpr char kSourceItemsPattern[] = "/probe-source/v1/items/*";
 constexpr char kMirrorUri[] = "/qiv-probe/v1/mirror";
-constexpr char kItemsUri[] = "/qiv-probe/v1/items/";
 constexpr char kTimerUri[] = "/qiv-probe/v1/timer-fired";
 constexpr char kVyreNoteUri[] = "/qiv-probe/v1/vyre-note";
 constexpr char kNoteClass[] = "probe.messages.Note";
@@ -116,8 +115,6 @@ private:
             .Query("limit")
             .Header("x-trace")
             .Argument("verbose");
-        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/items", this, &ProbePlugin::StoreItem).Body("item");
-        api.AddRoute(HttpMethod::Delete, "/qiv-probe/v1/items/{name}", this, &ProbePlugin::DropItem).Path("name");
         api.AddRoute(HttpMethod::Get, "/qiv-probe/v1/resource", this, &ProbePlugin::ReadResource).Query("uri");
         api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/lookup", this, &ProbePlugin::Lookup).Body("item");
         api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/method-call", this, &ProbePlugin::MethodCall)
@@ -138,14 +135,6 @@ private:
     ProbeEcho Echo(const std::string& id, std::int32_t limit, const std::string& trace, bool verbose) {
         return ProbeEcho{id, limit, trace, verbose};
     }
-
-    // Keeps nothing: the item is announced under its own URI and answered as read.
-    ProbeItem StoreItem(const ProbeItem& item) {
-        PublishResource(kItemsUri + item.name, item);
-        return item;
-    }
-
-    void DropItem(const std::string& name) { DeleteResource(kItemsUri + name); }
 
     CallResult ReadResource(const std::string& uri) {
         MaybeType<Failure, BindingProperty> read = Request<BindingProperty>(HttpMethod::Get, uri);
