@@ -195,10 +195,19 @@ TEST_F(HonorVote, ABodyWithMissingFieldsVotesWithDefaults) {
 
 TEST_F(HonorVote, ABodyThatDoesNotConvertNeverReachesTheServer) {
     OpenBallot();
-    for (const char* body : {R"({"summonerId":"two thousand"})", "not json", "[1,2]"}) {
-        const qivhost::RestAnswer answer = Post("honor-player", std::string(body));
-        EXPECT_FALSE(Ok(answer)) << body;
-        EXPECT_TRUE(answer.errorText.has_value()) << body;
+    const struct {
+        const char* body;
+        const char* error;
+    } cases[] = {
+        {R"({"summonerId":"two thousand"})", "Value two thousand for 'summonerId' of type uint64 is in an incorrect format"},
+        {"not json", "Error: Invalid value. at offset 1."},
+        {"[1,2]", "Couldn't assign value to 'honorPlayerRequest' of type QivHonorV2ApiHonorPlayerServerRequest because "
+                  "the input not a structure."},
+    };
+    for (const auto& c : cases) {
+        const qivhost::RestAnswer answer = Post("honor-player", std::string(c.body));
+        EXPECT_EQ(answer.status, 400) << c.body;
+        EXPECT_EQ(answer.errorText.value_or("(none)"), c.error) << c.body;
     }
     EXPECT_THAT(host.Components().serviceProxy.Requests(), IsEmpty());
     EXPECT_EQ(Published().back(), kBallot) << "the ballot stays open";
