@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,46 +97,46 @@ protected:
     const PluginCallbacks* callbacks_ = nullptr;
 };
 
-// A level change or a reward delivered during the acknowledgement of the previous one:
-// the newer one is published and not deleted, and its own message is acknowledged next.
-TEST_F(NewsAckTest, NewsDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
-    const struct {
-        const char* type;
-        const char* first;
-        const char* second;
-        void (HonorPlugin::*ack)();
-        std::optional<Api::VyreSimpleMessage>& (HonorPlugin::*message)();
-        std::string (*value)(HonorPlugin&);
-        std::vector<std::string> republished;
-        const char* deleted;
-    } cases[] = {
-        {"level-change", R"({"actionType":"one"})", R"({"actionType":"two"})", &HonorPlugin::AckLevelChange,
-         &HonorPlugin::LevelChangeMessage, [](HonorPlugin& p) { return p.GetLevelChange().actionType; },
-         {"Update /qiv-honor-v2/v1/level-change", "Update /qiv-honor-v2/v1/profile"},
-         "Delete /qiv-honor-v2/v1/level-change"},
-        {"reward-granted", R"({"rewardType":"chest"})", R"({"rewardType":"two"})", &HonorPlugin::AckRewardGranted,
-         &HonorPlugin::RewardMessage, [](HonorPlugin& p) { return p.GetRewardGranted().rewardType; },
-         {"Update /qiv-honor-v2/v1/reward-granted"}, "Delete /qiv-honor-v2/v1/reward-granted"},
+TEST_F(NewsAckTest, ALevelChangeDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
+    plugin_->OnSimpleDialogMessage(Message("first", "level-change", R"({"actionType":"one"})"));
+    host_.duringInvoke = [&] {
+        plugin_->OnSimpleDialogMessage(Message("second", "level-change", R"({"actionType":"two"})"));
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        const std::size_t invocations = host_.invocations.size();
-        plugin_->OnSimpleDialogMessage(Message("first", c.type, c.first));
-        host_.duringInvoke = [&] { plugin_->OnSimpleDialogMessage(Message("second", c.type, c.second)); };
-        host_.dispatched.clear();
-        (plugin_->*c.ack)();
-        EXPECT_EQ(host_.dispatched, c.republished);
-        EXPECT_EQ(c.value(*plugin_), "two");
-        ASSERT_TRUE((plugin_->*c.message)().has_value());
-        EXPECT_EQ((plugin_->*c.message)()->msgId, "second");
+    host_.dispatched.clear();
+    plugin_->AckLevelChange();
+    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Update /qiv-honor-v2/v1/level-change",
+                                                          "Update /qiv-honor-v2/v1/profile"}))
+        << "the newer change is published and not deleted";
+    EXPECT_EQ(plugin_->GetLevelChange().actionType, "two");
+    ASSERT_TRUE(plugin_->LevelChangeMessage().has_value());
+    EXPECT_EQ(plugin_->LevelChangeMessage()->msgId, "second");
 
-        host_.dispatched.clear();
-        (plugin_->*c.ack)();
-        EXPECT_EQ(host_.dispatched, std::vector<std::string>{c.deleted});
-        EXPECT_EQ(host_.invocations.size(), invocations + 2) << "each message is acknowledged once";
-        EXPECT_FALSE((plugin_->*c.message)().has_value());
-        EXPECT_EQ(c.value(*plugin_), "");
-    }
+    host_.dispatched.clear();
+    plugin_->AckLevelChange();
+    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Delete /qiv-honor-v2/v1/level-change"}));
+    EXPECT_EQ(host_.invocations.size(), 2u) << "each message is acknowledged once";
+    EXPECT_FALSE(plugin_->LevelChangeMessage().has_value());
+    EXPECT_EQ(plugin_->GetLevelChange().actionType, "");
+}
+
+TEST_F(NewsAckTest, ARewardDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
+    plugin_->OnSimpleDialogMessage(Message("first", "reward-granted", R"({"rewardType":"chest"})"));
+    host_.duringInvoke = [&] {
+        plugin_->OnSimpleDialogMessage(Message("second", "reward-granted", R"({"rewardType":"key"})"));
+    };
+    host_.dispatched.clear();
+    plugin_->AckRewardGranted();
+    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Update /qiv-honor-v2/v1/reward-granted"}));
+    EXPECT_EQ(plugin_->GetRewardGranted().rewardType, "key");
+    ASSERT_TRUE(plugin_->RewardMessage().has_value());
+    EXPECT_EQ(plugin_->RewardMessage()->msgId, "second");
+
+    host_.dispatched.clear();
+    plugin_->AckRewardGranted();
+    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Delete /qiv-honor-v2/v1/reward-granted"}));
+    EXPECT_EQ(host_.invocations.size(), 2u) << "each message is acknowledged once";
+    EXPECT_FALSE(plugin_->RewardMessage().has_value());
+    EXPECT_EQ(plugin_->GetRewardGranted().rewardType, "");
 }
 
 }  // namespace
