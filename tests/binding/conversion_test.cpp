@@ -354,7 +354,7 @@ TEST_F(ConversionTest, NestedRecordsAndDynamicValues) {
     EXPECT_EQ(FailureOf<Change>(input), "Value many for 'quantity' of type int32 is in an incorrect format");
 }
 
-TEST_F(ConversionTest, RecordsToBindingAndBack) {
+TEST_F(ConversionTest, RecordsToBinding) {
     Change change;
     change.actionType = "reward";
     change.reward = {"chest", 1};
@@ -369,11 +369,8 @@ TEST_F(ConversionTest, RecordsToBindingAndBack) {
     EXPECT_EQ(tree.Find("actionType").GetString(), "reward");
     EXPECT_EQ(tree.Find("reward").Find("quantity").Kind(), BindingPropertyType::Signed);
     EXPECT_EQ(tree.Find("state").GetEnum(), (BindingEnumPair{3, static_cast<std::int32_t>(StaticType::Key<TestState>())}));
+    EXPECT_EQ(tree.Find("history").At(1).Find("rewardType").GetString(), "b");
     EXPECT_TRUE(tree.Find("stats").Find("x").GetBool());
-
-    const Change back = ValueOf<Change>(tree);
-    EXPECT_EQ(back.history[1].rewardType, "b");
-    EXPECT_EQ(back.state, TestState::ERROR);
 }
 
 TEST_F(ConversionTest, ScalarsAndVectorsToBinding) {

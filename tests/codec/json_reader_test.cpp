@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "binding/nesting_limit.h"
-#include "codec/binding_describe.h"
+#include "support/binding_describe.h"
 
 namespace vclient {
 namespace {
@@ -137,10 +137,9 @@ TEST(JsonReader, ArraysOfRecordsWithDuplicatesAndChangingShapes) {
     });
 }
 
-// Arrays start with room for as many elements as the last one of their depth held; sizes
-// that jump up and down, empty arrays and arrays past that room still read exactly.
 // The reader guesses each array's room from the arrays before it (by depth, and by member
-// name at a depth); whatever the guesses, every array reads exactly.
+// name at a depth); sizes that jump up and down, empty arrays and arrays past the room still
+// read exactly.
 TEST(JsonReader, ArraysOfChangingSizesAtOneDepth) {
     const auto array = [](int size, std::string& text, std::string& expected) {
         text += '[';

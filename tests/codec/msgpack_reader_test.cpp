@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/msgpack_format.h"
-#include "codec/binding_describe.h"
+#include "support/binding_describe.h"
 
 namespace vclient {
 namespace {

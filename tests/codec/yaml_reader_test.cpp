@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/binding_describe.h"
+#include "support/binding_describe.h"
 
 namespace vclient {
 namespace {

@@ -1,5 +1,5 @@
-// A compact text of a BindingProperty tree for the reader tests, so that expected trees
-// read as one short line in a table:
+// A compact text of a BindingProperty tree for the reader and structure filler tests, so
+// that expected trees read as one short line in a table:
 //   ~ (Empty), true/false, s-1 (Signed), u7 (Unsigned), f1.5 (Float), "text" (String),
 //   b:0aff (Blob), [a,b] (Collection), {name:value,...} (Structure, in field order).
 #pragma once
