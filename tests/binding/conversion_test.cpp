@@ -153,7 +153,7 @@ TEST_F(ConversionTest, SignedIntegersFromBinding) {
     });
     EXPECT_EQ(FailureOf<std::int8_t>(Signed(-129)), "Value -129 for 'n' of type int8 is out of range");
     EXPECT_EQ(FailureOf<std::int16_t>(Str("40000")), "Value 40000 for 'n' of type int16 is out of range");
-    EXPECT_FALSE(FailureOf<std::int32_t>(Float(std::nan(""))).empty());
+    EXPECT_EQ(FailureOf<std::int32_t>(Float(std::nan(""))), "Value nan for 'n' of type int32 is out of range");
 }
 
 TEST_F(ConversionTest, UnsignedIntegersFromBinding) {
