@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds with. Idempotent and quick when
-# everything is already present. Pass "x86" to also prepare the 32-bit build.
+# everything is already present. Pass "x86" to also prepare the 32-bit build, and
+# "x86-bench" for the 32-bit build with its benchmarks.
 set -euo pipefail
 
 want_x86=0
+want_x86_bench=0
 for arg in "$@"; do
   case "$arg" in
     x86) want_x86=1 ;;
-    *) echo "install-deps: unknown argument '$arg' (expected: x86)" >&2; exit 2 ;;
+    x86-bench) want_x86=1; want_x86_bench=1 ;;
+    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench)" >&2; exit 2 ;;
   esac
 done
 
@@ -17,6 +20,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
 x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
+if [ "$want_x86_bench" -eq 1 ]; then x86_packages+=(libbenchmark-dev:i386); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite. Usage: scripts/test.sh [preset]   (default: dev;
-# also x86, asan, release). Installs what is missing first.
+# also x86, asan, release, release-x86). Installs what is missing first.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 preset="${1:-dev}"
 case "$preset" in
   x86) bash scripts/install-deps.sh x86 ;;
+  release-x86) bash scripts/install-deps.sh x86-bench ;;
   dev|asan|release) bash scripts/install-deps.sh ;;
-  *) echo "test.sh: unknown preset '$preset' (dev, x86, asan, release)" >&2; exit 2 ;;
+  *) echo "test.sh: unknown preset '$preset' (dev, x86, asan, release, release-x86)" >&2; exit 2 ;;
 esac
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"

@@ -59,7 +59,11 @@ public:
         }
         writer_.Double(value);
     }
-    void WriteString(std::string_view text) override { writer_.String(text.data(), TextLength(text.size())); }
+    // Kept out of line: inlined into the walk, the writer's escaping loop runs short of
+    // registers on 32-bit builds and goes through memory for every character.
+    [[gnu::noinline]] void WriteString(std::string_view text) override {
+        writer_.String(text.data(), TextLength(text.size()));
+    }
     void WriteBlob(std::span<const std::uint8_t> bytes) override {
         scratch_.clear();
         AppendBase64(bytes, scratch_);
@@ -80,7 +84,7 @@ public:
     void EndElement(std::size_t) override {}
     void EndCollection() override { writer_.EndArray(); }
     void StartStructure(std::size_t) override { writer_.StartObject(); }
-    void FieldName(const std::string& name) override { writer_.Key(name.data(), TextLength(name.size())); }
+    [[gnu::noinline]] void FieldName(const std::string& name) override { writer_.Key(name.data(), TextLength(name.size())); }
     void EndField(const std::string&) override {}
     void EndStructure() override { writer_.EndObject(); }
 
