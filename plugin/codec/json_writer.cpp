@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include "binding/property_arena.h"
@@ -18,8 +19,112 @@ namespace vclient {
 
 namespace {
 
-using CompactWriter = rapidjson::Writer<rapidjson::StringBuffer>;
-using IndentedWriter = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+// The output stream of the writers: the std::string that BindingToJson returns, written
+// in place, so the text is not copied out of a separate buffer at the end (for a large
+// tree that copy and the fresh pages it touches cost more than a tenth of the write).
+// The string's size is the room; the written part ends at the cursor.
+class TextStream {
+public:
+    using Ch = char;
+
+    explicit TextStream(std::size_t capacity) : text_(capacity, '\0') {
+        cursor_ = text_.data();
+        end_ = cursor_ + text_.size();
+    }
+
+    void Put(char c) {
+        Reserve(1);
+        *cursor_++ = c;
+    }
+    void PutUnsafe(char c) noexcept { *cursor_++ = c; }
+    void Reserve(std::size_t count) {
+        if (static_cast<std::size_t>(end_ - cursor_) < count) {
+            Grow(count);
+        }
+    }
+    // Room for `count` characters at once, of which Pop gives back what went unused.
+    [[nodiscard]] char* Push(std::size_t count) {
+        Reserve(count);
+        char* at = cursor_;
+        cursor_ += count;
+        return at;
+    }
+    void Pop(std::size_t count) noexcept { cursor_ -= count; }
+    void Flush() noexcept {}
+
+    [[nodiscard]] std::string Take() && {
+        text_.resize(Written());
+        return std::move(text_);
+    }
+
+private:
+    [[nodiscard]] std::size_t Written() const noexcept { return static_cast<std::size_t>(cursor_ - text_.data()); }
+
+    void Grow(std::size_t count) {
+        const std::size_t written = Written();
+        text_.resize(std::max(text_.size() * 2, written + count));
+        cursor_ = text_.data() + written;
+        end_ = text_.data() + text_.size();
+    }
+
+    std::string text_;
+    char* cursor_;
+    char* end_;
+};
+
+// The writers reach the stream through these two (by argument-dependent lookup).
+void PutReserve(TextStream& stream, std::size_t count) {
+    stream.Reserve(count);
+}
+void PutUnsafe(TextStream& stream, char c) noexcept {
+    stream.PutUnsafe(c);
+}
+
+}  // namespace
+}  // namespace vclient
+
+// Numbers are converted straight into the stream, as the writer does for its own buffer.
+template <>
+inline bool rapidjson::Writer<vclient::TextStream>::WriteInt(int i) {
+    char* buffer = os_->Push(11);
+    const char* end = internal::i32toa(i, buffer);
+    os_->Pop(static_cast<std::size_t>(11 - (end - buffer)));
+    return true;
+}
+template <>
+inline bool rapidjson::Writer<vclient::TextStream>::WriteUint(unsigned u) {
+    char* buffer = os_->Push(10);
+    const char* end = internal::u32toa(u, buffer);
+    os_->Pop(static_cast<std::size_t>(10 - (end - buffer)));
+    return true;
+}
+template <>
+inline bool rapidjson::Writer<vclient::TextStream>::WriteInt64(std::int64_t i) {
+    char* buffer = os_->Push(21);
+    const char* end = internal::i64toa(i, buffer);
+    os_->Pop(static_cast<std::size_t>(21 - (end - buffer)));
+    return true;
+}
+template <>
+inline bool rapidjson::Writer<vclient::TextStream>::WriteUint64(std::uint64_t u) {
+    char* buffer = os_->Push(20);
+    const char* end = internal::u64toa(u, buffer);
+    os_->Pop(static_cast<std::size_t>(20 - (end - buffer)));
+    return true;
+}
+template <>
+inline bool rapidjson::Writer<vclient::TextStream>::WriteDouble(double d) {
+    char* buffer = os_->Push(25);
+    const char* end = internal::dtoa(d, buffer, maxDecimalPlaces_);
+    os_->Pop(static_cast<std::size_t>(25 - (end - buffer)));
+    return true;
+}
+
+namespace vclient {
+namespace {
+
+using CompactWriter = rapidjson::Writer<TextStream>;
+using IndentedWriter = rapidjson::PrettyWriter<TextStream>;
 
 // Texts longer than a SizeType can count do not occur in practice; a longer one is cut
 // at that length rather than wrapped around to a wrong one.
@@ -94,35 +199,37 @@ private:
     std::string scratch_;  // Base64 text of the current blob
 };
 
-// The first capacity of the output buffer. A whole tree prints to a fraction of the memory
-// its arena holds (a name or number takes fewer bytes as text than the node that holds it),
-// so a root starts with a quarter of that instead of growing from a few hundred bytes
-// through a dozen reallocations. A value inside a tree starts small: its arena holds the
-// whole tree.
+// The first capacity of the output text. A whole tree prints to about 16 bytes for every
+// field node its arena's pages have room for (a name, a short value and punctuation; texts
+// longer than a node are on the general heap), on 32-bit and 64-bit builds alike, so a
+// root starts close to its final size instead of growing through copies. A value inside a
+// tree starts small: its arena holds the whole tree.
 [[nodiscard]] std::size_t FirstCapacity(const BindingProperty& value) noexcept {
     constexpr std::size_t kSmall = 256;
+    constexpr std::size_t kTextPerNode = 16;
+    constexpr std::size_t kNodesPerPage = detail::SlabClass::kPageSize / sizeof(detail::FieldNode);
     const PropertyArena* arena = value.Arena();
     if (!value.OwnsArena() || arena == nullptr) {
         return kSmall;
     }
-    return std::max(kSmall, arena->PagesHeld() * detail::SlabClass::kPageSize / 4);
+    return std::max(kSmall, arena->PagesHeld() * kNodesPerPage * kTextPerNode);
 }
 
 [[nodiscard]] std::string WriteCompact(const BindingProperty& value, const EnumNames* registry) {
-    rapidjson::StringBuffer buffer(nullptr, FirstCapacity(value));
-    CompactWriter writer(buffer);
+    TextStream stream(FirstCapacity(value));
+    CompactWriter writer(stream);
     JsonSink<CompactWriter> sink(writer, registry);
     WalkBindingWith(value, sink);
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return std::move(stream).Take();
 }
 
 [[nodiscard]] std::string WriteIndented(const BindingProperty& value, const EnumNames* registry) {
-    rapidjson::StringBuffer buffer(nullptr, FirstCapacity(value));
-    IndentedWriter writer(buffer);
+    TextStream stream(FirstCapacity(value));
+    IndentedWriter writer(stream);
     writer.SetIndent(' ', 4);
     JsonSink<IndentedWriter> sink(writer, registry);
     WalkBindingWith(value, sink);
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return std::move(stream).Take();
 }
 
 [[nodiscard]] std::string ReplaceLineFeeds(std::string_view text, std::string_view lineBreak) {

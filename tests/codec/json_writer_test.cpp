@@ -193,6 +193,31 @@ TEST(JsonWriter, RoundTripsThroughTheReader) {
     }
 }
 
+// The text is written in place into a string that starts at an estimate of its size;
+// long texts and numbers that land on the edge of the room written so far must survive
+// the string's growth, in both layouts and for a value inside a tree (which starts small).
+TEST(JsonWriter, OutputGrowsPastItsFirstCapacity) {
+    constexpr std::size_t kNumbers = 3'000;
+    BindingProperty root;
+    root.Field("text").SetString(std::string(100'000, 'x'));
+    BindingProperty& list = root.Field("list");
+    std::string compactList = "[";
+    std::string indentedList = "[\n";
+    for (std::size_t i = 0; i < kNumbers; ++i) {
+        const std::uint64_t n = std::numeric_limits<std::uint64_t>::max() - i;
+        list.Element(i).SetUnsigned(n);
+        compactList += (i == 0 ? "" : ",") + std::to_string(n);
+        indentedList += (i == 0 ? "" : ",\n") + std::string(8, ' ') + std::to_string(n);
+    }
+    compactList += ']';
+    indentedList += "\n    ]";
+    const std::string text = '"' + std::string(100'000, 'x') + '"';
+
+    EXPECT_EQ(BindingToJson(root, nullptr, nullptr), "{\"list\":" + compactList + ",\"text\":" + text + "}");
+    EXPECT_EQ(BindingToJson(root, nullptr, "\n"), "{\n    \"list\": " + indentedList + ",\n    \"text\": " + text + "\n}");
+    EXPECT_EQ(BindingToJson(root.Find("list"), nullptr, nullptr), compactList);
+}
+
 TEST(JsonWriter, WritesTreesDeeperThanTheReadersLimit) {
     constexpr std::size_t kDepth = 100'000;
     BindingProperty root;
