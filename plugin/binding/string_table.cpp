@@ -1,6 +1,7 @@
 #include "binding/string_table.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace vclient::detail {
 
@@ -8,19 +9,6 @@ namespace {
 
 std::size_t BucketOf(std::uint32_t hash, std::size_t bucketCount) {
     return hash & (bucketCount - 1);
-}
-
-// Eight bytes from `bytes` as one number (fixed-size copies compile to single loads).
-std::uint64_t Load8(const char* bytes) noexcept {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-std::uint32_t Load4(const char* bytes) noexcept {
-    std::uint32_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
 }
 
 }  // namespace
@@ -33,23 +21,26 @@ StringTable::~StringTable() {
 }
 
 std::size_t StringTable::RecentSlot(std::string_view text) noexcept {
+    // Mixed in words of the machine's size: a 64-bit multiplication is three on 32-bit builds.
+    using Word = std::conditional_t<sizeof(std::size_t) >= 8, std::uint64_t, std::uint32_t>;
+    constexpr Word kMixFirst = sizeof(Word) == 8 ? static_cast<Word>(0x9E3779B97F4A7C15ull) : Word{0x9E3779B9u};
+    constexpr Word kMixLast = sizeof(Word) == 8 ? static_cast<Word>(0xC2B2AE3D27D4EB4Full) : Word{0x85EBCA6Bu};
     const char* bytes = text.data();
     const std::size_t size = text.size();
-    std::uint64_t first = 0;
-    std::uint64_t last = 0;
-    if (size >= 8) {
-        first = Load8(bytes);
-        last = Load8(bytes + size - 8);
+    Word first = 0;
+    Word last = 0;
+    if (size >= sizeof(Word)) {
+        first = LoadWord<Word>(bytes);
+        last = LoadWord<Word>(bytes + size - sizeof(Word));
     } else if (size >= 4) {
-        first = Load4(bytes);
-        last = Load4(bytes + size - 4);
+        first = LoadWord<std::uint32_t>(bytes);
+        last = LoadWord<std::uint32_t>(bytes + size - 4);
     } else if (size > 0) {
         first = static_cast<unsigned char>(bytes[0]);
-        last = (std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8) |
-               static_cast<unsigned char>(bytes[size - 1]);
+        last = static_cast<Word>((static_cast<unsigned char>(bytes[size / 2]) << 8) | static_cast<unsigned char>(bytes[size - 1]));
     }
-    const std::uint64_t mixed = ((first ^ size) * 0x9E3779B97F4A7C15ull) ^ (last * 0xC2B2AE3D27D4EB4Full);
-    return static_cast<std::size_t>(mixed >> 57) % kRecentSlots;
+    const Word mixed = ((first ^ static_cast<Word>(size)) * kMixFirst) ^ (last * kMixLast);
+    return static_cast<std::size_t>(mixed >> (sizeof(Word) * 8 - kRecentSlotBits));  // the top bits mix best
 }
 
 StringEntry* StringTable::Find(std::string_view text, std::uint32_t hash) const noexcept {

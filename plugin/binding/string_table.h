@@ -109,7 +109,8 @@ public:
     [[nodiscard]] std::size_t BucketCount() const noexcept { return bucketCount_; }
 
 private:
-    static constexpr std::size_t kRecentSlots = 512;
+    static constexpr unsigned kRecentSlotBits = 9;
+    static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentSlotBits;
     static constexpr std::size_t kRecentFromBuckets = 1024;
 
     [[nodiscard]] static std::size_t RecentSlot(std::string_view text) noexcept;
