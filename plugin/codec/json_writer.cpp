@@ -52,8 +52,14 @@ public:
     void Pop(std::size_t count) noexcept { cursor_ -= count; }
     void Flush() noexcept {}
 
+    // The text written. Room left over after growing is at most the size of the text; a
+    // first estimate that was more than twice too large is given back.
     [[nodiscard]] std::string Take() && {
-        text_.resize(Written());
+        const std::size_t written = Written();
+        text_.resize(written);
+        if (text_.capacity() / 2 > written) {
+            text_.shrink_to_fit();
+        }
         return std::move(text_);
     }
 
