@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,54 @@ TEST(YamlReader, CapsTheNodesThatAliasesCreate) {
     ASSERT_FALSE(read.Succeeded());
     // The alias whose copy crossed the limit, at its own position.
     EXPECT_EQ(read.ErrorMessage(), "YAML aliases expand to more than 1000000 nodes. Alias \"e\". At line: 6 col: 36");
+}
+
+// Damaged copies of a document that uses every construct the reader handles (anchors on
+// nodes and keys, aliases in value and key position, tags, flow and block collections,
+// block scalars) must read to a tree or fail with one of the reader's messages; under the
+// sanitizers this also shows that no copy, anchor path or key reads freed memory.
+TEST(YamlReader, DamagedDocumentsReadOrFailWithAMessage) {
+    const std::string document =
+        "base: &b {name: one, list: [1, 2.5, ~, true], nested: {k: &v value}}\n"
+        "copy: *b\n"
+        "&key anchored: 7\n"
+        "keys: {*key : 8, *v : 9}\n"
+        "typed: [!!int '12', !!str 13, !!float 1, !!bool 'true']\n"
+        "block:\n"
+        "  - |-\n"
+        "    text\n"
+        "  - - &inner [x, {y: z}]\n"
+        "    - *inner\n"
+        "? complex\n"
+        ": {a: *b}\n";
+    ASSERT_TRUE(YamlToBinding(document).Succeeded()) << YamlToBinding(document).ErrorMessage();
+    const std::regex kMessage(
+        "(.+\\. At line: [0-9]+ col: [0-9]+)|(Multi-document YAML is not supported\\.)|"
+        "(Unsupported YAML tag '.*'\\.)|(Value .* for 'yaml' of type [a-z0-9_]+ is in an incorrect format)|"
+        "(Value .* for 'yaml' of type [a-z0-9_]+ is out of range)");
+    static constexpr char kBytes[] = "&*!:-?[]{},'\"|>#\n aby0123.~";
+    std::mt19937 random(20261206);
+    int failures = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = document;
+        const int changes = 1 + static_cast<int>(random() % 3);
+        for (int i = 0; i < changes; ++i) {
+            const std::size_t at = random() % damaged.size();
+            const char byte = kBytes[random() % (sizeof kBytes - 1)];
+            switch (random() % 3) {
+            case 0: damaged.insert(at, 1, byte); break;
+            case 1: damaged.erase(at, 1); break;
+            default: damaged[at] = byte; break;
+            }
+        }
+        const BindingResult read = YamlToBinding(damaged);
+        if (!read.Succeeded()) {
+            ++failures;
+            EXPECT_TRUE(std::regex_match(read.ErrorMessage(), kMessage)) << read.ErrorMessage() << "\n" << damaged;
+        }
+    }
+    EXPECT_GT(failures, 300);
+    EXPECT_LT(failures, 2700);
 }
 
 }  // namespace
