@@ -156,7 +156,7 @@ TEST_P(HonorDisabling, DuringTheHonorVoteStepCompletesItOnlyWithoutStatistics) {
 
 INSTANTIATE_TEST_SUITE_P(StatisticsHeld, HonorDisabling, ::testing::Bool());
 
-TEST_F(HonorConfiguration, StatisticsAndStepKeptWhileDisabledOpenTheBallotOnEnabling) {
+TEST_F(HonorConfiguration, StatisticsKeptWhileDisabledOpenTheBallotWhenTheStepComesAfterEnabling) {
     StartDisabled();
     SetNow(qivhost::kEndOfGameStatsUri, StatsJson());
     const std::size_t mark = Mark();
