@@ -208,17 +208,20 @@ private:
 // The first capacity of the output text. A whole tree prints to about 16 bytes for every
 // field node its arena's pages have room for (a name, a short value and punctuation; texts
 // longer than a node are on the general heap), on 32-bit and 64-bit builds alike, so a
-// root starts close to its final size instead of growing through copies. A value inside a
-// tree starts small: its arena holds the whole tree.
+// large root starts close to its final size instead of growing through copies. A tree of
+// a few pages starts small: every size class in use holds a page of its own, so a few
+// pages tell little about the size (an everyday event of 300 bytes holds three). A value
+// inside a tree starts small too: its arena holds the whole tree.
 [[nodiscard]] std::size_t FirstCapacity(const BindingProperty& value) noexcept {
     constexpr std::size_t kSmall = 256;
+    constexpr std::size_t kFewPages = 4;
     constexpr std::size_t kTextPerNode = 16;
     constexpr std::size_t kNodesPerPage = detail::SlabClass::kPageSize / sizeof(detail::FieldNode);
     const PropertyArena* arena = value.Arena();
-    if (!value.OwnsArena() || arena == nullptr) {
+    if (!value.OwnsArena() || arena == nullptr || arena->PagesHeld() < kFewPages) {
         return kSmall;
     }
-    return std::max(kSmall, arena->PagesHeld() * kNodesPerPage * kTextPerNode);
+    return arena->PagesHeld() * kNodesPerPage * kTextPerNode;
 }
 
 [[nodiscard]] std::string WriteCompact(const BindingProperty& value, const EnumNames* registry) {
