@@ -52,7 +52,7 @@ public:
     void Pop(std::size_t count) noexcept { cursor_ -= count; }
     void Flush() noexcept {}
 
-    // The text written. Room left over after growing is at most the size of the text; a
+    // The text written. Room left over after growing is about the size of the text at most; a
     // first estimate that was more than twice too large is given back.
     [[nodiscard]] std::string Take() && {
         const std::size_t written = Written();
