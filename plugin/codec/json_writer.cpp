@@ -86,44 +86,40 @@ void PutUnsafe(TextStream& stream, char c) noexcept {
     stream.PutUnsafe(c);
 }
 
+// Converts a number straight into the stream: `convert` writes at most `kRoom` characters
+// and returns their end.
+template <std::size_t kRoom, typename Convert>
+bool WriteConverted(TextStream& stream, Convert convert) {
+    char* buffer = stream.Push(kRoom);
+    const char* end = convert(buffer);
+    stream.Pop(kRoom - static_cast<std::size_t>(end - buffer));
+    return true;
+}
+
 }  // namespace
 }  // namespace vclient
 
 // Numbers are converted straight into the stream, as the writer does for its own buffer.
 template <>
 inline bool rapidjson::Writer<vclient::TextStream>::WriteInt(int i) {
-    char* buffer = os_->Push(11);
-    const char* end = internal::i32toa(i, buffer);
-    os_->Pop(static_cast<std::size_t>(11 - (end - buffer)));
-    return true;
+    return vclient::WriteConverted<11>(*os_, [i](char* buffer) { return internal::i32toa(i, buffer); });
 }
 template <>
 inline bool rapidjson::Writer<vclient::TextStream>::WriteUint(unsigned u) {
-    char* buffer = os_->Push(10);
-    const char* end = internal::u32toa(u, buffer);
-    os_->Pop(static_cast<std::size_t>(10 - (end - buffer)));
-    return true;
+    return vclient::WriteConverted<10>(*os_, [u](char* buffer) { return internal::u32toa(u, buffer); });
 }
 template <>
 inline bool rapidjson::Writer<vclient::TextStream>::WriteInt64(std::int64_t i) {
-    char* buffer = os_->Push(21);
-    const char* end = internal::i64toa(i, buffer);
-    os_->Pop(static_cast<std::size_t>(21 - (end - buffer)));
-    return true;
+    return vclient::WriteConverted<21>(*os_, [i](char* buffer) { return internal::i64toa(i, buffer); });
 }
 template <>
 inline bool rapidjson::Writer<vclient::TextStream>::WriteUint64(std::uint64_t u) {
-    char* buffer = os_->Push(20);
-    const char* end = internal::u64toa(u, buffer);
-    os_->Pop(static_cast<std::size_t>(20 - (end - buffer)));
-    return true;
+    return vclient::WriteConverted<20>(*os_, [u](char* buffer) { return internal::u64toa(u, buffer); });
 }
 template <>
 inline bool rapidjson::Writer<vclient::TextStream>::WriteDouble(double d) {
-    char* buffer = os_->Push(25);
-    const char* end = internal::dtoa(d, buffer, maxDecimalPlaces_);
-    os_->Pop(static_cast<std::size_t>(25 - (end - buffer)));
-    return true;
+    const int places = maxDecimalPlaces_;
+    return vclient::WriteConverted<25>(*os_, [d, places](char* buffer) { return internal::dtoa(d, buffer, places); });
 }
 
 namespace vclient {
