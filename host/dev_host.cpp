@@ -1,7 +1,5 @@
 #include "dev_host.h"
 
-#include <dlfcn.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -83,26 +81,15 @@ DevHost::DevHost() {
     block_.core.WriteLog = &WriteLogSlot;
 }
 
-DevHost::~DevHost() {
-    Shutdown();
-    if (library_ != nullptr) dlclose(library_);
-}
+DevHost::~DevHost() { Shutdown(); }
 
 bool DevHost::Load(const std::string& libraryPath, const HostVersion& version) {
-    if (library_ != nullptr) {
+    if (library_.IsOpen()) {
         error_ = "a plug-in is already loaded";
         return false;
     }
-    // The library stays mapped until the process ends: what its runtime keeps for the
-    // whole process (the C++ runtime's emergency exception pool, for one) stays reachable,
-    // and leak reports from inside it keep their symbols.
-    library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library_ == nullptr) {
-        const char* why = dlerror();
-        error_ = "cannot load " + libraryPath + ": " + (why != nullptr ? why : "unknown error");
-        return false;
-    }
-    auto load = reinterpret_cast<LoadPluginFunction>(dlsym(library_, QIV_PLUGIN_EXPORT_NAME));
+    if (!library_.Open(libraryPath, error_)) return false;
+    auto load = reinterpret_cast<LoadPluginFunction>(library_.Find(QIV_PLUGIN_EXPORT_NAME));
     if (load == nullptr) {
         error_ = libraryPath + " does not export " QIV_PLUGIN_EXPORT_NAME;
         return false;

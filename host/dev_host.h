@@ -41,6 +41,7 @@
 #include "event_sink.h"
 #include "messaging_service.h"
 #include "pending_queue.h"
+#include "plugin_library.h"
 #include "qiv/plugin_abi.h"
 #include "resource_event.h"
 #include "response_ledger.h"
@@ -177,7 +178,7 @@ private:
     static std::uint64_t QIV_CALL EndWaitSlot(const HostCore* self);
     static void QIV_CALL WriteLogSlot(const HostCore* self, std::int32_t level, const char* message);
 
-    void* library_ = nullptr;
+    PluginLibrary library_;
     PluginLoadRecord record_{};
     CoreBlock block_{};
     HostContext context_{};

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds with. Idempotent and quick when
-# everything is already present. Pass "x86" to also prepare the 32-bit build, and
-# "x86-bench" for the 32-bit build with its benchmarks.
+# everything is already present. Pass "x86" to also prepare the 32-bit build,
+# "x86-bench" for the 32-bit build with its benchmarks, and "windows" for the cross build
+# of the DLL and its tests under Wine.
 set -euo pipefail
 
 want_x86=0
 want_x86_bench=0
+want_windows=0
 for arg in "$@"; do
   case "$arg" in
     x86) want_x86=1 ;;
     x86-bench) want_x86=1; want_x86_bench=1 ;;
-    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench)" >&2; exit 2 ;;
+    windows) want_windows=1 ;;
+    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench, windows)" >&2; exit 2 ;;
   esac
 done
 
@@ -21,17 +24,20 @@ packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
 x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
 if [ "$want_x86_bench" -eq 1 ]; then x86_packages+=(libbenchmark-dev:i386); fi
+windows_packages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ "$want_x86" -eq 1 ]; then
+if [ "$want_x86" -eq 1 ]; then packages_i386=("${x86_packages[@]}"); else packages_i386=(); fi
+if [ "$want_windows" -eq 1 ]; then packages_i386+=("${windows_packages[@]}"); fi
+if [ "${#packages_i386[@]}" -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
     force_update=1
   fi
-  for p in "${x86_packages[@]}"; do
+  for p in "${packages_i386[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
 fi
@@ -61,4 +67,12 @@ if [ "$want_x86" -eq 1 ]; then
     cmake --build "$work" >/dev/null
     cmake --install "$work" >/dev/null
   fi
+fi
+
+# The cross build of the DLL: libyaml from Debian's source package and GoogleTest from the
+# sources Debian ships, both compiled with the cross compiler into build/deps-windows,
+# and RapidJSON's headers linked (not copied) into the same prefix.
+if [ "$want_windows" -eq 1 ]; then
+  root="$(cd "$(dirname "$0")/.." && pwd)"
+  bash "$root/scripts/build-windows-deps.sh" "$root/build/deps-windows"
 fi

@@ -37,6 +37,16 @@
 /* The one symbol the plug-in library exports; its type is LoadPluginFunction. */
 #define QIV_PLUGIN_EXPORT_NAME "load_qiv_honor_v2"
 
+/* Marks the export in a plug-in's source: a DLL export on Windows (undecorated, as the
+ * C calling convention names it), a visible symbol elsewhere. */
+#if defined(_WIN32)
+#define QIV_EXPORT __declspec(dllexport)
+#elif defined(__GNUC__)
+#define QIV_EXPORT __attribute__((visibility("default")))
+#else
+#define QIV_EXPORT
+#endif
+
 /* The plug-in API version the plug-in reports and the host must match (same major, and
  * a minor/patch pair at least this one). */
 #define QIV_PLUGIN_API_VERSION_MAJOR 18u

@@ -3,7 +3,7 @@
 #include "honor/honor_plugin.h"
 #include "qiv/plugin_abi.h"
 
-extern "C" __attribute__((visibility("default"))) void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
+extern "C" QIV_EXPORT void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
     if (record == nullptr) return;
     auto* plugin = new Vorn::Client::Honor::HonorPlugin();
     plugin->Register(record, "qiv-honor-v2");

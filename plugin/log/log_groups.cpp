@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <new>
 
 namespace vclient {
 
@@ -40,7 +41,15 @@ constexpr std::array<PackedName, kLogGroupCount> InitialNames() {
 // translation unit may register groups.
 constinit std::array<PackedName, kLogGroupCount> gNames = InitialNames();
 constinit std::atomic<std::size_t> gLastNamed{7};
-constinit std::mutex gRegistration;
+
+// One registration at a time. Made on first use, in static storage, and never destroyed:
+// the Windows build's standard library cannot make a mutex at compile time, and a
+// registration from another static initialiser must find it ready.
+std::mutex& RegistrationLock() {
+    alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+    static std::mutex* const lock = ::new (storage) std::mutex;
+    return *lock;
+}
 
 PackedName LoadName(std::size_t index) {
     return std::atomic_ref<PackedName>(gNames[index]).load(std::memory_order_acquire);
@@ -65,7 +74,7 @@ LogGroups RegisterLogGroup(const char* name) {
     const PackedName wanted = PackPrefix(name);
     // One registration at a time: two threads registering the same new name must agree
     // on one index, and the last index must not be passed twice.
-    std::lock_guard<std::mutex> guard(gRegistration);
+    std::lock_guard<std::mutex> guard(RegistrationLock());
     const std::size_t last = gLastNamed.load(std::memory_order_acquire);
     for (std::size_t index = 0; index <= last; ++index) {
         if (LoadName(index) == wanted) return LogGroups{1} << index;

@@ -46,7 +46,13 @@ struct LogSystem {
 
 constinit std::atomic<LogSystem*> gSystem{nullptr};
 // Serialises creation and destruction of the system and guards the reference count.
-constinit std::mutex gLifecycle;
+// Made on first use and never destroyed (the Windows build's standard library cannot make
+// a mutex at compile time), so a release during process exit still finds it.
+std::mutex& LifecycleLock() {
+    alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+    static std::mutex* const lock = ::new (storage) std::mutex;
+    return *lock;
+}
 constinit std::atomic<std::int32_t> gReferences{0};
 // Set while this thread writes a record to the targets.
 thread_local bool tDispatching = false;
@@ -70,7 +76,7 @@ void ReadExecutableName(LogSystem& system) {
     system.executableName = name;
 }
 
-// Called with gLifecycle held.
+// Called with the lifecycle lock held.
 LogSystem* CreateSystemLocked() {
     if (LogSystem* existing = gSystem.load(std::memory_order_acquire)) return existing;
     LogSystem* system = nullptr;
@@ -89,7 +95,7 @@ LogSystem* CreateSystemLocked() {
     return system;
 }
 
-// Called with gLifecycle held.
+// Called with the lifecycle lock held.
 void DestroySystemLocked() {
     LogSystem* system = gSystem.load(std::memory_order_acquire);
     if (system == nullptr) return;
@@ -110,7 +116,7 @@ LogSystem* CurrentSystem() { return gSystem.load(std::memory_order_acquire); }
 
 LogSystem* EnsureSystem() {
     if (LogSystem* system = CurrentSystem()) return system;
-    std::lock_guard<std::mutex> guard(gLifecycle);
+    std::lock_guard<std::mutex> guard(LifecycleLock());
     return CreateSystemLocked();
 }
 
@@ -185,13 +191,13 @@ void LogV(LogLevel level, LogGroups groups, const char* format, va_list argument
 }
 
 void LogAddRef() {
-    std::lock_guard<std::mutex> guard(gLifecycle);
+    std::lock_guard<std::mutex> guard(LifecycleLock());
     gReferences.fetch_add(1);
     CreateSystemLocked();
 }
 
 void LogRelease() {
-    std::lock_guard<std::mutex> guard(gLifecycle);
+    std::lock_guard<std::mutex> guard(LifecycleLock());
     // An unmatched release must not leave the count below zero, or the next reference
     // would find no system to keep alive.
     if (gReferences.load() == 0) return;

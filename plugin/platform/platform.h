@@ -1,7 +1,7 @@
 // The operating-system services the plug-in uses, one function per kernel call of the
 // Windows target (named after it), so that each port is a thin, one-to-one mapping.
-// Linux implements them in platform_linux.cpp; nothing above this folder includes an OS
-// header.
+// Linux implements them in platform_linux.cpp, Windows in platform_windows.cpp; nothing
+// above this folder includes an OS header.
 #pragma once
 
 #include <cstddef>
@@ -80,5 +80,31 @@ using DebuggerObserver = void (*)(void* context, const char* text);
 // Installs (or, with null, removes) the observer of the debugger channel. Meant for
 // development hosts and tests; the observer is called on the logging thread.
 void SetDebuggerObserver(DebuggerObserver observer, void* context);
+
+// The calling convention of the system's own entry points (stdcall on 32-bit Windows),
+// for the function types of entry points reached through GetProcAddress.
+#if defined(_WIN32) && !defined(_WIN64)
+#define QIV_SYSTEM_CALL __stdcall
+#else
+#define QIV_SYSTEM_CALL
+#endif
+
+// A system library loaded with LoadLibrary; it stays loaded until the process ends.
+using ModuleHandle = void*;
+// Loads a system library by its file name ("Advapi32.dll"); null when it is missing.
+// Linux has none of the Windows libraries, so there it is always null.
+ModuleHandle LoadLibrary(const wchar_t* name);
+// The address of an entry point of a loaded library, or null when it has none by that
+// name (or `module` is null).
+void* GetProcAddress(ModuleHandle module, const char* name);
+
+// The C runtime heap's own view of its blocks, which the plug-in's counting allocator
+// reports: the usable size of a block from malloc or realloc (0 for null).
+std::size_t HeapBlockSize(void* block);
+// A block aligned beyond the heap's default (`alignment` a power of two); null when the
+// heap refuses. Such a block is measured and freed only with the two calls below.
+void* AlignedMalloc(std::size_t size, std::size_t alignment);
+std::size_t AlignedBlockSize(void* block, std::size_t alignment);
+void AlignedFree(void* block);
 
 }  // namespace vclient::platform

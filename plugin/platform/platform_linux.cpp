@@ -1,14 +1,17 @@
 #include "platform/platform.h"
 
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "platform/debugger_observer.h"
 
 namespace vclient::platform {
 
@@ -18,16 +21,6 @@ namespace {
 
 pthread_mutex_t* Native(unsigned char* storage) {
     return std::launder(reinterpret_cast<pthread_mutex_t*>(storage));
-}
-
-struct DebuggerSink {
-    std::atomic<DebuggerObserver> observer{nullptr};
-    std::atomic<void*> context{nullptr};
-};
-
-DebuggerSink& Sink() {
-    static DebuggerSink sink;
-    return sink;
 }
 
 }  // namespace
@@ -104,17 +97,26 @@ std::size_t GetModuleFileName(char* buffer, std::size_t size) {
     return static_cast<std::size_t>(length);
 }
 
-void OutputDebugString(const char* text) {
-    DebuggerSink& sink = Sink();
-    const DebuggerObserver observer = sink.observer.load(std::memory_order_acquire);
-    if (observer != nullptr && text != nullptr) observer(sink.context.load(std::memory_order_acquire), text);
+// Linux has no debugger channel: the observer is the only listener.
+void OutputDebugString(const char* text) { NotifyDebuggerObserver(text); }
+
+// The Windows system libraries do not exist here: every lookup takes the missing-library
+// road, so whatever is reached through them stays off.
+ModuleHandle LoadLibrary(const wchar_t*) { return nullptr; }
+
+void* GetProcAddress(ModuleHandle, const char*) { return nullptr; }
+
+std::size_t HeapBlockSize(void* block) { return block == nullptr ? 0 : malloc_usable_size(block); }
+
+void* AlignedMalloc(std::size_t size, std::size_t alignment) {
+    if (alignment < sizeof(void*)) alignment = sizeof(void*);
+    void* block = nullptr;
+    if (posix_memalign(&block, alignment, size == 0 ? 1 : size) != 0) return nullptr;
+    return block;
 }
 
-void SetDebuggerObserver(DebuggerObserver observer, void* context) {
-    DebuggerSink& sink = Sink();
-    sink.observer.store(nullptr, std::memory_order_release);
-    sink.context.store(context, std::memory_order_release);
-    sink.observer.store(observer, std::memory_order_release);
-}
+std::size_t AlignedBlockSize(void* block, std::size_t) { return HeapBlockSize(block); }
+
+void AlignedFree(void* block) { std::free(block); }
 
 }  // namespace vclient::platform

@@ -1,10 +1,10 @@
 #include "runtime/counting_allocator.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace vclient::counting_allocator {
 namespace {
@@ -23,7 +23,7 @@ struct Counters {
 constinit Counters counters;
 
 // The size of a heap block as the heap reports it (not the size that was asked for).
-std::uint64_t BlockSize(void* block) { return block == nullptr ? 0 : malloc_usable_size(block); }
+std::uint64_t BlockSize(void* block) { return platform::HeapBlockSize(block); }
 
 void RaisePeak() {
     const std::uint64_t allocated = counters.bytesAllocated.load(std::memory_order_relaxed);
@@ -41,8 +41,8 @@ void RaisePeak() {
     }
 }
 
-void CountAllocation(void* block) {
-    counters.bytesAllocated.fetch_add(BlockSize(block), std::memory_order_relaxed);
+void CountAllocation(std::uint64_t size) {
+    counters.bytesAllocated.fetch_add(size, std::memory_order_relaxed);
     counters.allocationCount.fetch_add(1, std::memory_order_relaxed);
     RaisePeak();
 }
@@ -56,15 +56,14 @@ void CountFree(std::uint64_t size) {
 
 void* Allocate(std::size_t size) noexcept {
     void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) CountAllocation(block);
+    if (block != nullptr) CountAllocation(BlockSize(block));
     return block;
 }
 
 void* AllocateAligned(std::size_t size, std::size_t alignment) noexcept {
-    if (alignment < sizeof(void*)) alignment = sizeof(void*);
-    void* block = nullptr;
-    if (posix_memalign(&block, alignment, size == 0 ? 1 : size) != 0) return nullptr;
-    CountAllocation(block);
+    void* block = platform::AlignedMalloc(size, alignment);
+    if (block == nullptr) return nullptr;
+    CountAllocation(platform::AlignedBlockSize(block, alignment));
     return block;
 }
 
@@ -73,7 +72,7 @@ void* Reallocate(void* block, std::size_t size) noexcept {
     void* resized = std::realloc(block, size == 0 ? 1 : size);
     if (resized == nullptr) return nullptr;
     CountFree(oldSize);
-    CountAllocation(resized);
+    CountAllocation(BlockSize(resized));
     return resized;
 }
 
@@ -81,6 +80,12 @@ void Free(void* block) noexcept {
     if (block == nullptr) return;
     CountFree(BlockSize(block));
     std::free(block);
+}
+
+void FreeAligned(void* block, std::size_t alignment) noexcept {
+    if (block == nullptr) return;
+    CountFree(platform::AlignedBlockSize(block, alignment));
+    platform::AlignedFree(block);
 }
 
 char* DuplicateText(const char* text) noexcept {

@@ -26,13 +26,16 @@ namespace counting_allocator {
 // Allocates `size` bytes (at least one) with the heap's default alignment; null when the
 // heap refuses.
 [[nodiscard]] void* Allocate(std::size_t size) noexcept;
-// Allocates with an alignment beyond the default (a power of two).
+// Allocates with an alignment beyond the default (a power of two). Such a block is given
+// back only with FreeAligned and the same alignment (the Windows heap keeps it apart).
 [[nodiscard]] void* AllocateAligned(std::size_t size, std::size_t alignment) noexcept;
 // Resizes a block from Allocate (or null); counts one free of the old block and one
 // allocation of the new one. Null when the heap refuses (the old block stays valid).
 [[nodiscard]] void* Reallocate(void* block, std::size_t size) noexcept;
-// Gives back a block from any of the above; null is ignored.
+// Gives back a block from Allocate, Reallocate or DuplicateText; null is ignored.
 void Free(void* block) noexcept;
+// Gives back a block from AllocateAligned; null is ignored.
+void FreeAligned(void* block, std::size_t alignment) noexcept;
 // A copy of a text in a counted block; null for a null text.
 [[nodiscard]] char* DuplicateText(const char* text) noexcept;
 

@@ -21,6 +21,10 @@ void* AllocateAlignedOrThrow(std::size_t size, std::align_val_t alignment) {
     return block;
 }
 
+void FreeAligned(void* block, std::align_val_t alignment) noexcept {
+    vclient::counting_allocator::FreeAligned(block, static_cast<std::size_t>(alignment));
+}
+
 }  // namespace
 
 void* operator new(std::size_t size) { return AllocateOrThrow(size); }
@@ -46,13 +50,13 @@ void operator delete(void* block, std::size_t) noexcept { vclient::counting_allo
 void operator delete[](void* block, std::size_t) noexcept { vclient::counting_allocator::Free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { vclient::counting_allocator::Free(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { vclient::counting_allocator::Free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { vclient::counting_allocator::Free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { vclient::counting_allocator::Free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { vclient::counting_allocator::Free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { vclient::counting_allocator::Free(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    vclient::counting_allocator::Free(block);
+void operator delete(void* block, std::align_val_t alignment) noexcept { FreeAligned(block, alignment); }
+void operator delete[](void* block, std::align_val_t alignment) noexcept { FreeAligned(block, alignment); }
+void operator delete(void* block, std::size_t, std::align_val_t alignment) noexcept { FreeAligned(block, alignment); }
+void operator delete[](void* block, std::size_t, std::align_val_t alignment) noexcept { FreeAligned(block, alignment); }
+void operator delete(void* block, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    FreeAligned(block, alignment);
 }
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    vclient::counting_allocator::Free(block);
+void operator delete[](void* block, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    FreeAligned(block, alignment);
 }

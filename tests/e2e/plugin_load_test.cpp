@@ -1,4 +1,5 @@
 // The real plug-in library loaded by the development host, driven only through the ABI.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +10,9 @@
 #include "dev_host.h"
 
 namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 const char* PluginPath() { return QIV_PLUGIN_PATH; }
 
@@ -64,17 +68,16 @@ TEST(PluginLoad, CountsThePluginsAllocationsAndNeverTheHostsAndShutsDown) {
 
 // Version parsing is the development host's own test.
 TEST(PluginLoadDeathTest, AnIncompatibleHostEndsTheProcessAfterTheReport) {
-    const std::string report =
-        "Assertion failed!(.|\n)*Expression: ALE-EECF0606(.|\n)*Description: qiv-honor-v2 which supports plugin API "
-        "18\\.0\\.0 is not compatible with core's plugin API ";
-    for (const auto& [version, text] : {std::pair{qivhost::HostVersion{17, 9, 9}, "17\\.9\\.9"},
-                                        std::pair{qivhost::HostVersion{19, 0, 0}, "19\\.0\\.0"}}) {
+    for (const auto& [version, text] : {std::pair{qivhost::HostVersion{17, 9, 9}, "17.9.9"},
+                                        std::pair{qivhost::HostVersion{19, 0, 0}, "19.0.0"}}) {
         EXPECT_DEATH(
             {
                 qivhost::DevHost host;
                 host.Load(PluginPath(), version);
             },
-            report + text);
+            AllOf(HasSubstr("Assertion failed!\n"), HasSubstr("\nExpression: ALE-EECF0606\n"),
+                  HasSubstr(std::string("\nDescription: qiv-honor-v2 which supports plugin API 18.0.0 is not "
+                                        "compatible with core's plugin API ") + text)));
     }
 }
 

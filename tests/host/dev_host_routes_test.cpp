@@ -87,6 +87,13 @@ TEST_F(DevHostRoutes, TheTranscriptShowsBothDirectionsInOrder) {
     for (const HostCall& call : host.Calls()) EXPECT_NE(call.slot.substr(0, 2), "->");
 }
 
+// A library every process of the system can load, and which is no plug-in.
+#ifdef _WIN32
+constexpr const char* kSystemLibrary = "kernel32.dll";
+#else
+constexpr const char* kSystemLibrary = "libm.so.6";
+#endif
+
 TEST(DevHostLoading, RefusesAMissingLibraryOneWithoutTheEntryOrASecondPlugin) {
     DevHost missing;
     EXPECT_FALSE(missing.Load("/nonexistent/qpx-be-missing.so", HostVersion{}));
@@ -94,8 +101,8 @@ TEST(DevHostLoading, RefusesAMissingLibraryOneWithoutTheEntryOrASecondPlugin) {
     EXPECT_FALSE(missing.Initialize());
 
     DevHost notAPlugin;
-    EXPECT_FALSE(notAPlugin.Load("libm.so.6", HostVersion{}));
-    EXPECT_EQ(notAPlugin.Error(), "libm.so.6 does not export load_qiv_honor_v2");
+    EXPECT_FALSE(notAPlugin.Load(kSystemLibrary, HostVersion{}));
+    EXPECT_EQ(notAPlugin.Error(), std::string(kSystemLibrary) + " does not export load_qiv_honor_v2");
 
     DevHost twice;
     ASSERT_TRUE(twice.Load(QIV_FAKE_PLUGIN_PATH, HostVersion{}));

@@ -430,7 +430,7 @@ const PluginCallbacks kCallbacks = {&Initialize, &Shutdown, &GetMemoryStatistics
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
+extern "C" QIV_EXPORT void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
     g_plugin = new FakePlugin();
     BuildTable();
     record->apiMajor = QIV_PLUGIN_API_VERSION_MAJOR;

@@ -1,5 +1,6 @@
 #include "log/fatal_error.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +12,8 @@ namespace vclient {
 namespace {
 
 using testing_support::RecordingLogTarget;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 TEST(AssertionReport, ListsOnlyTheBlocksThatHaveText) {
     const struct {
@@ -68,9 +71,12 @@ TEST(AssertionReport, IsLoggedAsOneErrorInGroupDbg) {
 // The child has taken no log reference: the report must still reach standard error.
 TEST(FatalErrorDeathTest, ReportsToStdErrAndAborts) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Matched by substrings: the Windows build of the test framework knows no full regular
+    // expressions.
     EXPECT_DEATH(RaiseFatalError(kFatalIncompatibleHostApi, "Host API 17.0.0 is not compatible"),
-                 "log_test\\([0-9A-F]{8}\\):  ERROR\\| Assertion failed!(.|\n)*Expression: ALE-EECF0606"
-                 "(.|\n)*Description: Host API 17.0.0 is not compatible");
+                 AllOf(HasSubstr("log_test"), HasSubstr("):  ERROR| Assertion failed!\n"),
+                       HasSubstr("\nExpression: ALE-EECF0606\n"),
+                       HasSubstr("\nDescription: Host API 17.0.0 is not compatible\n")));
 }
 
 }  // namespace

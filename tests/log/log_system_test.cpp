@@ -49,8 +49,15 @@ protected:
     std::vector<std::string> debugger_;
 };
 
+// The file name after the last separator of the process module's path ('\\' on Windows).
+#ifdef _WIN32
+constexpr const char* kExecutableName = "log_test.exe";
+#else
+constexpr const char* kExecutableName = "log_test";
+#endif
+
 TEST_F(LogSystemTest, StartsWithStdErrThenDebuggerAttached) {
-    EXPECT_STREQ(GetLogExecutableName(), "log_test");
+    EXPECT_STREQ(GetLogExecutableName(), kExecutableName);
     EXPECT_EQ(FindLogTarget("StdErrLogTarget"), GetStdErrLogTarget());
     EXPECT_EQ(FindLogTarget("DebuggerConsoleLogTarget"), GetDebuggerLogTarget());
     EXPECT_EQ(FindLogTarget("StdOutLogTarget"), nullptr);

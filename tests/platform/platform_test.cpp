@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -70,6 +71,32 @@ TEST(Process, ThreadIdsDifferAndModulePathIsTheExecutable) {
     char tiny[4];
     GetModuleFileName(tiny, sizeof tiny);
     EXPECT_EQ(std::strlen(tiny), 3u) << "a short buffer is cut and terminated";
+}
+
+TEST(SystemLibraries, AreFoundOnWindowsOnly) {
+#ifdef _WIN32
+    ModuleHandle kernel = LoadLibrary(L"kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    EXPECT_NE(GetProcAddress(kernel, "GetCurrentThreadId"), nullptr);
+    EXPECT_EQ(GetProcAddress(kernel, "NoSuchEntryPoint"), nullptr);
+#endif
+    EXPECT_EQ(LoadLibrary(L"no-such-library.dll"), nullptr);
+    EXPECT_EQ(GetProcAddress(nullptr, "GetCurrentThreadId"), nullptr);
+}
+
+TEST(Heap, BlocksReportTheirSizeAndAlignedBlocksKeepTheirAlignment) {
+    void* block = std::malloc(100);
+    EXPECT_GE(HeapBlockSize(block), 100u);
+    std::free(block);
+    EXPECT_EQ(HeapBlockSize(nullptr), 0u);
+    for (const std::size_t alignment : {std::size_t{16}, std::size_t{64}, std::size_t{4096}}) {
+        void* aligned = AlignedMalloc(100, alignment);
+        ASSERT_NE(aligned, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % alignment, 0u) << alignment;
+        EXPECT_GE(AlignedBlockSize(aligned, alignment), 100u);
+        std::memset(aligned, 0x5A, 100);  // the whole block is the caller's
+        AlignedFree(aligned);
+    }
 }
 
 TEST(DebuggerChannel, IsSilentUntilObservedAndDeliversToTheObserver) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,9 +88,16 @@ TEST(CountingAllocator, CountsBlocksAsTheHeapReportsThemAndTracksThePeak) {
     EXPECT_STREQ(copy, "text");
     counting_allocator::Free(copy);
     EXPECT_EQ(counting_allocator::DuplicateText(nullptr), nullptr);
+    const MemoryCounters beforeAligned = counting_allocator::Snapshot();
     void* aligned = counting_allocator::AllocateAligned(64, 256);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 256, 0u);
-    counting_allocator::Free(aligned);
+    std::memset(aligned, 0xA5, 64);
+    counting_allocator::FreeAligned(aligned, 256);
+    const MemoryCounters afterAligned = counting_allocator::Snapshot();
+    EXPECT_GE(afterAligned.bytesAllocated - beforeAligned.bytesAllocated, 64u);
+    EXPECT_EQ(afterAligned.bytesFreed - beforeAligned.bytesFreed,
+              afterAligned.bytesAllocated - beforeAligned.bytesAllocated)
+        << "an aligned block is counted at the same size both ways";
 }
 
 // A host core that records the slots a plug-in calls, for the PluginBase lifecycle.

@@ -232,7 +232,7 @@ private:
 }  // namespace qivprobe
 
 // The host knows one export name; the probe answers to it like the real plug-in.
-extern "C" __attribute__((visibility("default"))) void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
+extern "C" QIV_EXPORT void QIV_CALL load_qiv_honor_v2(PluginLoadRecord* record) {
     if (record == nullptr) return;
     auto* plugin = new qivprobe::ProbePlugin();
     plugin->Register(record, "qiv-probe");
