@@ -24,7 +24,9 @@ packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
 x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
 if [ "$want_x86_bench" -eq 1 ]; then x86_packages+=(libbenchmark-dev:i386); fi
-windows_packages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
+# The cross compilers, Wine, and dpkg-dev for apt-get source (libyaml's sources).
+windows_packages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
+                  dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
