@@ -16,8 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "binding/binding_property.h"
-#include "binding/page_source.h"
+#include "value/binding_property.h"
+#include "value/page_source.h"
 
 namespace {
 

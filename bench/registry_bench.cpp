@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 #include "binding/conversion.h"
 #include "binding/register_type.h"
 #include "binding/type_registry.h"

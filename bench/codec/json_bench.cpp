@@ -15,7 +15,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "binding/page_source.h"
+#include "value/page_source.h"
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
 

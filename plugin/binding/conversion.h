@@ -15,8 +15,8 @@
 
 #include <string_view>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "binding/converters.h"
 #include "binding/native_type.h"
 #include "binding/type_registry.h"

@@ -12,8 +12,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "binding/binding_type.h"
 #include "binding/conversion_messages.h"
 #include "binding/native_type.h"

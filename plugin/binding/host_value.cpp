@@ -6,7 +6,7 @@
 #include <exception>
 #include <new>
 
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 #include "util/format_positional.h"
 
 namespace vclient {

@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "binding/enum_names.h"
 #include "qiv/plugin_abi.h"
 

@@ -18,7 +18,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "binding/static_type.h"
 #include "binding/type_record.h"
 #include "binding/type_registry.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "binding/type_record.h"
 
 namespace vclient {

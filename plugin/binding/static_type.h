@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 
 namespace vclient {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 
 namespace vclient {
 

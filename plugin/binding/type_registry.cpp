@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 #include "binding/type_builder.h"
 
 namespace vclient {

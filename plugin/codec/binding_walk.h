@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace vclient {
 

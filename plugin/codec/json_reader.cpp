@@ -12,8 +12,8 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
-#include "binding/nesting_limit.h"
-#include "binding/structure_filler.h"
+#include "value/nesting_limit.h"
+#include "value/structure_filler.h"
 #include "codec/json_number_guard.h"
 
 namespace vclient {

@@ -31,7 +31,7 @@
 #include <cstddef>
 #include <string>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 
 namespace vclient {
 

@@ -11,7 +11,7 @@
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/writer.h>
 
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 #include "codec/base64.h"
 #include "codec/binding_walk.h"
 

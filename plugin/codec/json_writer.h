@@ -21,7 +21,7 @@
 
 #include <string>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "binding/enum_names.h"
 
 namespace vclient {

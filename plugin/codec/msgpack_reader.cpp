@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 #include "codec/msgpack_format.h"
 
 namespace vclient {

@@ -29,7 +29,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 
 namespace vclient {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 
 namespace vclient {
 namespace {

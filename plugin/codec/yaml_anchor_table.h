@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace vclient {
 

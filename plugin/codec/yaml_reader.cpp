@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 #include "codec/yaml_anchor_table.h"
 #include "codec/yaml_scalar.h"
 

@@ -23,7 +23,7 @@
 
 #include <string_view>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 
 namespace vclient {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace vclient {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "honor/active_honor_logic.h"
 #include "honor/ballot_builder.h"
 #include "honor/honor_logic.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace Vorn::Client::Honor {
 

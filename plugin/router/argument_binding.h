@@ -42,8 +42,8 @@
 #include <vector>
 
 #include "binding/api_records.h"
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "qiv/plugin_abi.h"
 #include "router/argument_location.h"
 #include "router/call_context.h"

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 #include "router/response_stream.h"
 
 namespace vclient {

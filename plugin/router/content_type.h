@@ -14,7 +14,7 @@
 
 #include <string_view>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 
 namespace vclient {
 

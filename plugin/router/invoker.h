@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "binding/api_records.h"
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "binding/conversion.h"
 #include "binding/native_type.h"
 #include "binding/type_registry.h"

@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/binding_property.h"
-#include "binding/binding_result.h"
+#include "value/binding_property.h"
+#include "value/binding_result.h"
 
 namespace vclient {
 

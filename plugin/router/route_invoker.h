@@ -15,7 +15,7 @@
 #include <span>
 
 #include "binding/api_records.h"
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "router/call_context.h"
 #include "router/call_result.h"
 

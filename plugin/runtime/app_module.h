@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 #include "binding/conversion.h"
 #include "binding/host_value.h"
 #include "binding/static_type.h"

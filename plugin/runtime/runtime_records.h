@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace vclient {
 

@@ -6,7 +6,7 @@
 #include <future>
 #include <string>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "util/failure.h"
 #include "util/maybe_type.h"
 

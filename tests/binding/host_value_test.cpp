@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 #include "binding/register_type.h"
 #include "binding/static_type.h"
 #include "binding/type_registry.h"

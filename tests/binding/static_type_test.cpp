@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 
 namespace vclient {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 #include "support/binding_describe.h"
 
 namespace vclient {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "binding/host_value.h"
 #include "binding/register_type.h"
 #include "qiv/plugin_abi.h"

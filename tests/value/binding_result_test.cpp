@@ -1,4 +1,4 @@
-#include "binding/binding_result.h"
+#include "value/binding_result.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
 // Whole-tree operations of BindingProperty: releasing a payload and deep copying. Both
 // walk with explicit work lists instead of recursion, so a tree of any depth can be
 // cleared, destroyed or copied without exhausting the stack.
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <array>
 #include <cstdint>
 #include <new>
 #include <vector>
 
-#include "binding/field_tree.h"
-#include "binding/property_arena.h"
-#include "binding/property_parts.h"
+#include "value/field_tree.h"
+#include "value/property_arena.h"
+#include "value/property_parts.h"
 
 namespace vclient {
 

@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_property.h"
-#include "binding/property_arena.h"
-#include "binding/string_table.h"
+#include "value/binding_property.h"
+#include "value/property_arena.h"
+#include "value/string_table.h"
 
 namespace vclient {
 

@@ -1,4 +1,4 @@
-#include "binding/structure_filler.h"
+#include "value/structure_filler.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 #include "support/binding_describe.h"
 
 namespace vclient {

@@ -1,16 +1,16 @@
 // The container side of BindingProperty: fields of Structures, elements of Collections
 // and their iteration.
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
-#include "binding/field_tree.h"
-#include "binding/fnv1a.h"
-#include "binding/property_arena.h"
-#include "binding/property_parts.h"
+#include "value/field_tree.h"
+#include "util/fnv1a.h"
+#include "value/property_arena.h"
+#include "value/property_parts.h"
 
 namespace vclient {
 

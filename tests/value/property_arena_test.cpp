@@ -1,4 +1,4 @@
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/page_source.h"
-#include "binding/slab_pool.h"
+#include "value/page_source.h"
+#include "value/slab_pool.h"
 
 namespace vclient {
 namespace {

@@ -1,4 +1,4 @@
-#include "binding/field_tree.h"
+#include "value/field_tree.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 
-#include "binding/fnv1a.h"
+#include "util/fnv1a.h"
 
 namespace vclient {
 

@@ -1,4 +1,4 @@
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 
 namespace vclient {
 namespace {

@@ -1,4 +1,4 @@
-#include "binding/string_table.h"
+#include "value/string_table.h"
 
 #include <cstring>
 #include <type_traits>

@@ -1,10 +1,10 @@
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <cstddef>
 #include <utility>
 
-#include "binding/property_arena.h"
-#include "binding/property_parts.h"
+#include "value/property_arena.h"
+#include "value/property_parts.h"
 
 namespace vclient {
 

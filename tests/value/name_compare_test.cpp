@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "binding/field_tree.h"
-#include "binding/string_table.h"
+#include "value/field_tree.h"
+#include "value/string_table.h"
 
 namespace vclient::detail {
 namespace {

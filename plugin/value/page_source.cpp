@@ -1,4 +1,4 @@
-#include "binding/page_source.h"
+#include "value/page_source.h"
 
 #include "platform/platform.h"
 

@@ -1,11 +1,11 @@
-#include "binding/structure_filler.h"
+#include "value/structure_filler.h"
 
 #include <algorithm>
 #include <string>
 
-#include "binding/field_tree.h"
-#include "binding/property_arena.h"
-#include "binding/property_parts.h"
+#include "value/field_tree.h"
+#include "value/property_arena.h"
+#include "value/property_parts.h"
 
 namespace vclient {
 

@@ -1,4 +1,4 @@
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 
 namespace vclient {
 namespace {

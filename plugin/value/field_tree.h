@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "binding/property_parts.h"
+#include "value/property_parts.h"
 
 namespace vclient::detail {
 

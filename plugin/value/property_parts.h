@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/binding_property.h"
-#include "binding/property_arena.h"
+#include "value/binding_property.h"
+#include "value/property_arena.h"
 
 namespace vclient::detail {
 

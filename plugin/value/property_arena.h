@@ -20,9 +20,9 @@
 #include <string_view>
 #include <utility>
 
-#include "binding/heap_link.h"
-#include "binding/slab_pool.h"
-#include "binding/string_table.h"
+#include "value/heap_link.h"
+#include "value/slab_pool.h"
+#include "value/string_table.h"
 
 namespace vclient {
 

@@ -1,8 +1,8 @@
-#include "binding/slab_pool.h"
+#include "value/slab_pool.h"
 
 #include <cstring>
 
-#include "binding/page_source.h"
+#include "value/page_source.h"
 
 namespace vclient::detail {
 

@@ -1,11 +1,11 @@
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "binding/property_arena.h"
+#include "value/property_arena.h"
 
 namespace vclient {
 namespace {

@@ -1,4 +1,4 @@
-#include "binding/binding_property_type.h"
+#include "value/binding_property_type.h"
 
 #include <array>
 #include <cstddef>

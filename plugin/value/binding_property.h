@@ -47,9 +47,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "binding/binding_property_type.h"
-#include "binding/heap_link.h"
-#include "binding/string_table.h"
+#include "value/binding_property_type.h"
+#include "value/heap_link.h"
+#include "value/string_table.h"
 
 namespace vclient {
 

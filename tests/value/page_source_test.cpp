@@ -1,4 +1,4 @@
-#include "binding/page_source.h"
+#include "value/page_source.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <set>
 #include <vector>
 
-#include "binding/binding_property.h"
-#include "binding/property_arena.h"
+#include "value/binding_property.h"
+#include "value/property_arena.h"
 
 namespace vclient {
 namespace {

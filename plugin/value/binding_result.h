@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace vclient {
 
