@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "dev_host.h"
-#include "scenario_parser.h"
-#include "scenario_player.h"
+#include "core/dev_host.h"
+#include "scenarios/scenario_parser.h"
+#include "scenarios/scenario_player.h"
 
 #ifndef QIV_DEFAULT_PLUGIN_PATH
 #define QIV_DEFAULT_PLUGIN_PATH "qpx-be-qiv-honor-v2.so"

@@ -1,6 +1,5 @@
 #include "honor/active_honor_logic.h"
 
-#include "honor/honor_plugin.h"
 #include "honor/honor_resources.h"
 #include "log/log.h"
 
@@ -37,35 +36,35 @@ void ActiveHonorLogic::ResetVoteState() {
     fullTeamVote_.gameId = 0;
     leftEndOfGame_ = false;
     for (const char* uri : {kTeamChoicesUri, kRecognitionUri, kBallotUri, kRecipientsUri, kFullTeamVoteUri}) {
-        owner_.DeleteResource(uri);
+        services_.DeleteResource(uri);
     }
 }
 
 void ActiveHonorLogic::TryBuildBallot() {
-    if (!owner_.Stats().has_value()) return;
-    if (owner_.SequenceEventName() != kHonorVoteStep) return;
-    std::optional<Api::Ballot> built = ballotBuilder_->BuildBallot(summonerId_, spectating_, owner_.Stats());
+    if (!state_.Stats().has_value()) return;
+    if (state_.SequenceStepName() != kHonorVoteStep) return;
+    std::optional<Api::Ballot> built = ballotBuilder_->BuildBallot(summonerId_, spectating_, state_.Stats());
     if (built.has_value()) {
         ballot_ = std::move(*built);
-        owner_.PublishResource(kBallotUri, ballot_);
+        services_.PublishResource(kBallotUri, ballot_);
         return;
     }
     ResetVoteState();
-    owner_.PostCompletion();
+    services_.PostCompletion();
 }
 
 void ActiveHonorLogic::ApplyConfig(const Event<Api::HonorConfig>& event) {
     config_ = event.value;
     if (!config_.Enabled) {
-        if (!owner_.Stats().has_value() && owner_.SequenceEventName() == kHonorVoteStep) {
+        if (!state_.Stats().has_value() && state_.SequenceStepName() == kHonorVoteStep) {
             ResetVoteState();
-            owner_.PostCompletion();
+            services_.PostCompletion();
         }
         return;
     }
     ResetVoteState();
-    if (owner_.PendingReward().has_value()) owner_.PublishUpdate(kRewardGrantedUri, *owner_.PendingReward());
-    if (owner_.PendingLevelChange().has_value()) owner_.PublishUpdate(kLevelChangeUri, *owner_.PendingLevelChange());
+    if (state_.PendingReward().has_value()) services_.PublishUpdate(kRewardGrantedUri, *state_.PendingReward());
+    if (state_.PendingLevelChange().has_value()) services_.PublishUpdate(kLevelChangeUri, *state_.PendingLevelChange());
 }
 
 std::string ActiveHonorLogic::HonorPlayer(const Api::ApiHonorPlayerServerRequest& request) {
@@ -74,16 +73,16 @@ std::string ActiveHonorLogic::HonorPlayer(const Api::ApiHonorPlayerServerRequest
     serverRequest.summonerId = request.summonerId;
     serverRequest.honorType = request.honorCategory;
     serverRequest.gameId = request.gameId;
-    vclient::MaybeType<vclient::Failure, std::string> answer =
-        owner_.Await(owner_.CallServiceProxy<std::string>("honor.server", "honorPlayer", serverRequest));
+    HonorServices::Outcome<std::string> answer =
+        services_.Await(services_.CallServiceProxy("honor.server", "honorPlayer", serverRequest));
     if (!answer.Succeeded()) {
         vclient::LogTrace("Failed response for honor.server honorPlayer: %s", OrNa(answer.GetFailure().message));
         ResetVoteState();
-        owner_.PostCompletion();
+        services_.PostCompletion();
         return "failed_to_contact_honor_server";
     }
     ResetVoteState();
-    owner_.PostCompletion();
+    services_.PostCompletion();
     return std::move(answer.Value());
 }
 
@@ -102,13 +101,13 @@ void ActiveHonorLogic::UpdateRecognition(const std::vector<Api::HonorRecipient>&
         if (recipient.summonerId != summonerId_ || recipient.gameId != currentGameId_) continue;
         if (!LongerThan(recipient.honors, recognition_)) continue;
         recognition_ = recipient.honors;
-        owner_.PublishResource(kRecognitionUri, recognition_);
+        services_.PublishResource(kRecognitionUri, recognition_);
         if (leftEndOfGame_) lateRecognition_ = recognition_;
     }
 }
 
 void ActiveHonorLogic::UpdateTeamChoices(const std::vector<Api::HonorRecipient>& recipients) {
-    const std::size_t threshold = MajorityThreshold(owner_.Stats());
+    const std::size_t threshold = MajorityThreshold(state_.Stats());
     std::vector<std::uint64_t> choices;
     for (const Api::HonorRecipient& recipient : recipients) {
         if (recipient.gameId == currentGameId_ && recipient.honors.size() >= threshold) {
@@ -117,7 +116,7 @@ void ActiveHonorLogic::UpdateTeamChoices(const std::vector<Api::HonorRecipient>&
     }
     if (choices.size() <= teamChoices_.size()) return;
     teamChoices_ = std::move(choices);
-    owner_.PublishResource(kTeamChoicesUri, teamChoices_);
+    services_.PublishResource(kTeamChoicesUri, teamChoices_);
 }
 
 void ActiveHonorLogic::OnPostGameCeremony(const Event<std::vector<Api::HonorRecipient>>& event) {
@@ -129,16 +128,16 @@ void ActiveHonorLogic::OnPostGameCeremony(const Event<std::vector<Api::HonorReci
 void ActiveHonorLogic::OnFullTeamVote(const Event<Api::FullTeamVote>& event) {
     if (!Carries(event)) return;
     fullTeamVote_ = event.value;
-    owner_.PublishResource(kFullTeamVoteUri, fullTeamVote_);
+    services_.PublishResource(kFullTeamVoteUri, fullTeamVote_);
 }
 
 void ActiveHonorLogic::OnVoteCompletion(const Event<Api::VoteCompletion>& event) {
     if (!Carries(event) || event.value.gameId != currentGameId_) return;
     voteCompletion_ = event.value;
-    owner_.PublishResource(kVoteCompletionUri, voteCompletion_);
+    services_.PublishResource(kVoteCompletionUri, voteCompletion_);
     if (!leftEndOfGame_) return;
     lateRecognitionAvailable_ = true;
-    owner_.PublishResource(kLateRecognitionUri, GetLateRecognition());
+    services_.PublishResource(kLateRecognitionUri, GetLateRecognition());
 }
 
 // ---- Session facts ---------------------------------------------------------------------
@@ -173,7 +172,7 @@ void ActiveHonorLogic::OnGameflowSession(const Event<Api::GameflowSession>& even
         AckLateRecognition();
     }
     if (IsLateRecognitionPhase(old) != IsLateRecognitionPhase(phase_)) {
-        owner_.PublishResource(kLateRecognitionUri, GetLateRecognition());
+        services_.PublishResource(kLateRecognitionUri, GetLateRecognition());
     }
 }
 
@@ -185,16 +184,15 @@ std::vector<Api::Honor> ActiveHonorLogic::GetLateRecognition() {
 void ActiveHonorLogic::AckLateRecognition() {
     lateRecognition_.clear();
     lateRecognitionAvailable_ = false;
-    owner_.DeleteResource(kLateRecognitionUri);
+    services_.DeleteResource(kLateRecognitionUri);
 }
 
 // ---- Profile and news ------------------------------------------------------------------
 
 Api::ProfileInfo ActiveHonorLogic::GetProfile() {
-    if (owner_.Profile().has_value()) return *owner_.Profile();
-    vclient::MaybeType<vclient::Failure, ServiceProxy::RetrieveProfileResponse> answer =
-        owner_.Await(owner_.CallServiceProxy<ServiceProxy::RetrieveProfileResponse>("honor.server", "retrieveProfile",
-                                                                                    vclient::BindingProperty()));
+    if (state_.Profile().has_value()) return *state_.Profile();
+    HonorServices::Outcome<ServiceProxy::RetrieveProfileResponse> answer =
+        services_.Await(services_.CallServiceProxy("honor.server", "retrieveProfile", vclient::BindingProperty()));
     if (!answer.Succeeded()) {
         vclient::LogTrace("Failed response for honor.server retrieveProfile: %s", OrNa(answer.GetFailure().message));
         return Api::ProfileInfo{};
@@ -203,24 +201,24 @@ Api::ProfileInfo ActiveHonorLogic::GetProfile() {
     profile.honorLevel = answer.Value().honorLevel;
     profile.checkpoint = answer.Value().checkpoint;
     profile.rewardsLocked = answer.Value().rewardsLocked;
-    owner_.Profile() = profile;
+    state_.SetProfile(profile);
     return profile;
 }
 
 Api::VendedHonorChange ActiveHonorLogic::GetLevelChange() {
-    return owner_.PendingLevelChange().value_or(Api::VendedHonorChange{});
+    return state_.PendingLevelChange().value_or(Api::VendedHonorChange{});
 }
 
-Api::VendedReward ActiveHonorLogic::GetRewardGranted() { return owner_.PendingReward().value_or(Api::VendedReward{}); }
+Api::VendedReward ActiveHonorLogic::GetRewardGranted() { return state_.PendingReward().value_or(Api::VendedReward{}); }
 
 void ActiveHonorLogic::PublishLevelChange() {
-    if (!owner_.PendingLevelChange().has_value()) return;
-    owner_.PublishUpdate(kLevelChangeUri, *owner_.PendingLevelChange());
-    owner_.PublishUpdate(kProfileUri, owner_.Profile().value_or(Api::ProfileInfo{}));
+    if (!state_.PendingLevelChange().has_value()) return;
+    services_.PublishUpdate(kLevelChangeUri, *state_.PendingLevelChange());
+    services_.PublishUpdate(kProfileUri, state_.Profile().value_or(Api::ProfileInfo{}));
 }
 
 void ActiveHonorLogic::PublishRewardGranted() {
-    if (owner_.PendingReward().has_value()) owner_.PublishUpdate(kRewardGrantedUri, *owner_.PendingReward());
+    if (state_.PendingReward().has_value()) services_.PublishUpdate(kRewardGrantedUri, *state_.PendingReward());
 }
 
 void ActiveHonorLogic::OnLevelChangeMessage(const Event<Api::VendedHonorChange>& event) {
@@ -240,38 +238,23 @@ void ActiveHonorLogic::AcknowledgeSimpleMessage(const std::string& msgId) {
     response.accountId = accountId_;
     response.msgId = msgId;
     response.command = "ack";
-    (void)owner_.Await(owner_.InvokeVyre("clientFacadeService", "callPersistenceMessaging", response));
+    (void)services_.Await(services_.InvokeVyre("clientFacadeService", "callPersistenceMessaging", response));
 }
 
-// The user interface acknowledges the news it showed. The host may deliver a newer level
-// change while the "ack" goes out; that newer one stays pending and published, and keeps
-// its own message for its own acknowledgement.
-void ActiveHonorLogic::AckLevelChange() {
-    const std::uint64_t arrivalsBefore = owner_.LevelChangeArrivals();
-    if (owner_.LevelChangeMessage().has_value()) {
-        const std::string msgId = owner_.LevelChangeMessage()->msgId;
+// The user interface acknowledges the news of `kind` it showed: the "ack" of the message
+// that carried it, if any, then the Delete. The host may deliver newer news of the same
+// kind while the "ack" goes out; that newer one stays pending and published, and keeps its
+// own message for its own acknowledgement.
+void ActiveHonorLogic::Acknowledge(NewsKind kind) {
+    const std::uint64_t arrivalsBefore = state_.Arrivals(kind);
+    if (state_.Message(kind).has_value()) {
+        const std::string msgId = state_.Message(kind)->msgId;
         AcknowledgeSimpleMessage(msgId);
-        if (owner_.LevelChangeMessage().has_value() && owner_.LevelChangeMessage()->msgId == msgId) {
-            owner_.LevelChangeMessage().reset();
-        }
+        state_.ForgetMessage(kind, msgId);
     }
-    if (owner_.LevelChangeArrivals() != arrivalsBefore) return;
-    owner_.DeleteResource(kLevelChangeUri);
-    owner_.PendingLevelChange().reset();
-}
-
-void ActiveHonorLogic::AckRewardGranted() {
-    const std::uint64_t arrivalsBefore = owner_.RewardArrivals();
-    if (owner_.RewardMessage().has_value()) {
-        const std::string msgId = owner_.RewardMessage()->msgId;
-        AcknowledgeSimpleMessage(msgId);
-        if (owner_.RewardMessage().has_value() && owner_.RewardMessage()->msgId == msgId) {
-            owner_.RewardMessage().reset();
-        }
-    }
-    if (owner_.RewardArrivals() != arrivalsBefore) return;
-    owner_.DeleteResource(kRewardGrantedUri);
-    owner_.PendingReward().reset();
+    if (state_.Arrivals(kind) != arrivalsBefore) return;
+    services_.DeleteResource(kind == NewsKind::LevelChange ? kLevelChangeUri : kRewardGrantedUri);
+    state_.ClearPending(kind);
 }
 
 }  // namespace Vorn::Client::Honor

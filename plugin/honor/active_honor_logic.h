@@ -1,7 +1,9 @@
 // ActiveHonorLogic: the honor feature while it is switched on. It holds the vote and
 // recognition state of the current post-game: the ballot, the honors received, the team
 // choices, the full-team vote and the vote completion, and it announces level changes
-// and rewards until the user interface acknowledges them.
+// and rewards until the user interface acknowledges them. It works on the feature's state
+// (HonorState: the post-game facts, the profile, the pending news) and reaches the world
+// only through HonorServices.
 //
 // It takes no lock: everything runs on the host's calling thread, and the waits for the
 // honor server and the Vyre connection let other handlers run nested. The order of steps
@@ -16,20 +18,20 @@
 
 #include "honor/ballot_builder.h"
 #include "honor/honor_logic.h"
+#include "honor/honor_services.h"
+#include "honor/honor_state.h"
 
 namespace Vorn::Client::Honor {
 
-class HonorPlugin;
-
 class ActiveHonorLogic final : public HonorLogic {
 public:
-    ActiveHonorLogic(HonorPlugin& owner, std::shared_ptr<BallotBuilder> ballotBuilder)
-        : owner_(owner), ballotBuilder_(std::move(ballotBuilder)) {}
-    virtual ~ActiveHonorLogic() = default;
+    // `state` and `services` outlive the logic.
+    ActiveHonorLogic(HonorState& state, HonorServices& services, std::shared_ptr<BallotBuilder> ballotBuilder)
+        : state_(state), services_(services), ballotBuilder_(std::move(ballotBuilder)) {}
 
     Api::Ballot GetBallot() override { return ballot_; }
     Api::VendedHonorChange GetLevelChange() override;
-    void AckLevelChange() override;
+    void AckLevelChange() override { Acknowledge(NewsKind::LevelChange); }
     std::string HonorPlayer(const Api::ApiHonorPlayerServerRequest& request) override;
     Api::ProfileInfo GetProfile() override;
     std::vector<Api::Honor> GetRecognition() override { return recognition_; }
@@ -37,7 +39,7 @@ public:
     void AckLateRecognition() override;
     std::vector<std::uint64_t> GetTeamChoices() override { return teamChoices_; }
     Api::VendedReward GetRewardGranted() override;
-    void AckRewardGranted() override;
+    void AckRewardGranted() override { Acknowledge(NewsKind::Reward); }
     Api::FullTeamVote GetFullTeamVote() override { return fullTeamVote_; }
     Api::VoteCompletion GetVoteCompletion() override { return voteCompletion_; }
     std::uint64_t GetLatestEligibleGame() override { return currentGameId_; }
@@ -68,11 +70,13 @@ private:
     void TryBuildBallot();
     void PublishLevelChange();
     void PublishRewardGranted();
+    void Acknowledge(NewsKind kind);
     void AcknowledgeSimpleMessage(const std::string& msgId);
     void UpdateRecognition(const std::vector<Api::HonorRecipient>& recipients);
     void UpdateTeamChoices(const std::vector<Api::HonorRecipient>& recipients);
 
-    HonorPlugin& owner_;
+    HonorState& state_;
+    HonorServices& services_;
     std::shared_ptr<BallotBuilder> ballotBuilder_;
     std::uint64_t summonerId_ = 0;
     std::uint64_t accountId_ = 0;

@@ -1,8 +1,8 @@
 // HonorLogic: the 26 operations of the honor feature, in the order of their slots: the
 // queries behind the REST routes, the acknowledgements, and one handler per subscribed
 // resource. Three implementations: ActiveHonorLogic while the feature is enabled,
-// InactiveHonorLogic while it is disabled, and HonorPlugin, the dispatcher that keeps a
-// few caches and forwards to whichever of the two is in force.
+// InactiveHonorLogic while it is disabled, and HonorPlugin, the dispatcher that updates
+// the feature's state (HonorState) and forwards to whichever of the two is in force.
 #pragma once
 
 #include <cstdint>

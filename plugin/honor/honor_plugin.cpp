@@ -1,34 +1,29 @@
 #include "honor/honor_plugin.h"
 
-#include "codec/json_reader.h"
+#include <utility>
+
+#include "honor/honor_records.h"
 #include "honor/honor_resources.h"
 #include "log/log.h"
+#include "runtime/json_record.h"
 
 namespace Vorn::Client::Honor {
-namespace {
 
 using vclient::BindingProperty;
 using vclient::BindingResult;
-using vclient::HttpMethod;
-
-Api::ProfileInfo ProfileOf(const Api::VendedHonorState& state) {
-    Api::ProfileInfo profile;
-    profile.honorLevel = state.level;
-    profile.checkpoint = state.checkpoint;
-    profile.rewardsLocked = state.rewardsLocked;
-    return profile;
-}
-
-}  // namespace
 
 HonorPlugin::HonorPlugin()
-    : ballotBuilder_(std::make_shared<BallotBuilder>()), active_(*this, ballotBuilder_), inactive_(*this) {}
+    : ballotBuilder_(std::make_shared<BallotBuilder>()),
+      active_(state_, *this, ballotBuilder_),
+      inactive_(*this) {}
 
 // Nothing is sent on the way out: the subscriptions end with the runtime.
 HonorPlugin::~HonorPlugin() = default;
 
 void HonorPlugin::RegisterApi() {
-    RegisterRecords();
+    RegisterRecords(Registry(), RoutePrefix());
+    SetVyreClassName(vclient::StaticType::Key<Api::VyreSimpleMessage>(), kSimpleDialogMessageClass);
+    SetVyreClassName(vclient::StaticType::Key<Api::VyreSimpleMessageResponse>(), kSimpleDialogMessageResponseClass);
     RegisterRoutes();
 }
 
@@ -67,15 +62,12 @@ void HonorPlugin::ObserveMessage(const std::string& uri, void (HonorPlugin::*han
         Event<T> event;
         event.uri = envelope.uri;
         event.eventType = envelope.eventType;
-        if (Carries(envelope)) {
-            BindingResult parsed = vclient::JsonToBinding(envelope.value.payload);
-            BindingResult converted;
-            if (parsed.Succeeded()) vclient::FromBinding(converted, parsed.Value(), event.value, "<value>", Types());
-            if (!parsed.Succeeded() || !converted.Succeeded()) {
-                vclient::LogTrace("Couldn't convert resource %s to C++ while handling update for URL: %s",
-                                  std::string(vclient::StaticType::Name<T>()).c_str(), envelope.uri.c_str());
-                return;
-            }
+        BindingResult converted;
+        if (Carries(envelope) &&
+            !vclient::JsonToRecord(converted, envelope.value.payload, event.value, "<value>", Types())) {
+            vclient::LogTrace("Couldn't convert resource %s to C++ while handling update for URL: %s",
+                              std::string(vclient::StaticType::Name<T>()).c_str(), envelope.uri.c_str());
+            return;
         }
         (this->*handler)(event);
     });
@@ -98,92 +90,95 @@ void HonorPlugin::OnHonorConfig(const Event<Api::HonorConfig>& event) {
         PostDisablement();
         delegate_ = &inactive_;
     }
-    PublishUpdate(kConfigUri, config_);
+    AppModule::PublishUpdate(kConfigUri, config_);
 }
 
-// ---- The "honor-vote" step -------------------------------------------------------------
+// ---- Services -------------------------------------------------------------------------
 
-// The failure's message ("n/a" when it carries none), or null when the step went through.
-std::optional<std::string> HonorPlugin::PostStep(HttpMethod method, const std::string& path) {
-    vclient::MaybeType<vclient::Failure, void> outcome = Request(method, path);
-    if (outcome.Succeeded()) return std::nullopt;
-    const std::string& message = outcome.GetFailure().message;
-    return message.empty() ? std::string("n/a") : message;
+void HonorPlugin::PublishResource(const std::string& uri, const Publication& value) {
+    std::visit([&](const auto& record) { AppModule::PublishResource(uri, record); }, value);
 }
 
-void HonorPlugin::PostEnablement() {
-    const auto failed =
-        PostStep(HttpMethod::Post, std::string("/qiv-pre-end-of-game/v1/registration/") + kHonorVoteStep + "/1");
-    if (failed) vclient::LogTrace("Failed to post enablement to pre-end-of-game plugin: %s", failed->c_str());
+void HonorPlugin::PublishUpdate(const std::string& uri, const Publication& value) {
+    std::visit([&](const auto& record) { AppModule::PublishUpdate(uri, record); }, value);
 }
 
-void HonorPlugin::PostDisablement() {
-    const auto failed =
-        PostStep(HttpMethod::Delete, std::string("/qiv-pre-end-of-game/v1/registration/") + kHonorVoteStep);
-    if (failed) vclient::LogTrace("Failed to post disablement to pre-end-of-game plugin: %s", failed->c_str());
+void HonorPlugin::DeleteResource(const std::string& uri) { AppModule::DeleteResource(uri); }
+
+HonorServices::Outcome<void> HonorPlugin::Request(vclient::HttpMethod method, const std::string& path) {
+    return AppModule::Request(method, path);
 }
 
-void HonorPlugin::PostCompletion() {
-    const auto failed = PostStep(HttpMethod::Post, std::string("/qiv-pre-end-of-game/v1/complete/") + kHonorVoteStep);
-    if (failed) vclient::LogTrace("Failed to post completion to pre-end-of-game plugin: %s", failed->c_str());
+HonorServices::Pending<std::string> HonorPlugin::CallServiceProxy(const std::string& service,
+                                                                  const std::string& method,
+                                                                  const ServiceProxy::HonorPlayerRequest& request) {
+    return AppModule::CallServiceProxy<std::string>(service, method, request);
 }
 
-// ---- Dispatcher caches -----------------------------------------------------------------
+HonorServices::Pending<ServiceProxy::RetrieveProfileResponse> HonorPlugin::CallServiceProxy(
+    const std::string& service, const std::string& method, const BindingProperty& request) {
+    return AppModule::CallServiceProxy<ServiceProxy::RetrieveProfileResponse>(service, method, request);
+}
+
+HonorServices::Pending<void> HonorPlugin::InvokeVyre(const std::string& destination, const std::string& method,
+                                                     const Api::VyreSimpleMessageResponse& argument) {
+    return AppModule::InvokeVyre(destination, method, argument);
+}
+
+HonorServices::Outcome<std::string> HonorPlugin::Await(Pending<std::string> future) {
+    return AppModule::Await(std::move(future));
+}
+
+HonorServices::Outcome<ServiceProxy::RetrieveProfileResponse> HonorPlugin::Await(
+    Pending<ServiceProxy::RetrieveProfileResponse> future) {
+    return AppModule::Await(std::move(future));
+}
+
+HonorServices::Outcome<void> HonorPlugin::Await(Pending<void> future) { return AppModule::Await(std::move(future)); }
+
+// ---- Dispatcher: the state, then the delegate ------------------------------------------
 
 void HonorPlugin::AckLevelChange() {
-    pendingLevelChange_.reset();
+    state_.ClearPending(NewsKind::LevelChange);
     delegate_->AckLevelChange();
 }
 
 void HonorPlugin::AckRewardGranted() {
-    pendingReward_.reset();
+    state_.ClearPending(NewsKind::Reward);
     delegate_->AckRewardGranted();
 }
 
 void HonorPlugin::OnEndOfGameStats(const Event<Api::EndOfGameStats>& event) {
     if (Carries(event)) {
-        endOfGameStats_ = event.value;
+        state_.SetStats(event.value);
     } else {
-        endOfGameStats_.reset();
+        state_.ClearStats();
     }
     delegate_->OnEndOfGameStats(event);
 }
 
-void HonorPlugin::StoreLevelChange(const Api::VendedHonorChange& change) {
-    pendingLevelChange_ = change;
-    profile_ = ProfileOf(change.currentState);
-    ++levelChangeArrivals_;
-}
-
-void HonorPlugin::OnLevelChangeMessage(const Event<Api::VendedHonorChange>& event) {
-    if (Carries(event)) StoreLevelChange(event.value);
-    delegate_->OnLevelChangeMessage(event);
-}
-
 void HonorPlugin::OnSequenceEvent(const Event<Api::SequenceEvent>& event) {
-    if (Carries(event)) {
-        sequenceEventName_ = event.value.name;
-        sequenceEventPriority_ = event.value.priority;
-    }
+    if (Carries(event)) state_.SetSequenceStep(event.value);
     delegate_->OnSequenceEvent(event);
 }
 
+void HonorPlugin::OnLevelChangeMessage(const Event<Api::VendedHonorChange>& event) {
+    if (Carries(event)) state_.ReceiveLevelChange(event.value);
+    delegate_->OnLevelChangeMessage(event);
+}
+
 void HonorPlugin::OnRewardGrantedMessage(const Event<Api::VendedReward>& event) {
-    if (Carries(event)) {
-        pendingReward_ = event.value;
-        ++rewardArrivals_;
-    }
+    if (Carries(event)) state_.ReceiveReward(event.value);
     delegate_->OnRewardGrantedMessage(event);
 }
 
 void HonorPlugin::OnLevelChange(const Api::VendedHonorChange& change) {
-    StoreLevelChange(change);
+    state_.ReceiveLevelChange(change);
     delegate_->OnLevelChange(change);
 }
 
 void HonorPlugin::OnRewardGranted(const Api::VendedReward& reward) {
-    pendingReward_ = reward;
-    ++rewardArrivals_;
+    state_.ReceiveReward(reward);
     delegate_->OnRewardGranted(reward);
 }
 
@@ -199,27 +194,28 @@ void HonorPlugin::OnLoginDataPacket(const Event<BindingProperty>& event) {
     }
 }
 
+// The message is kept before the dispatcher runs, also while the feature is disabled, so
+// that a later acknowledgement in the enabled state sends its "ack".
 void HonorPlugin::OnSimpleDialogMessage(const Api::VyreSimpleMessage& message) {
     if (message.params.empty()) return;
     const std::string& payload = message.params.front();
-    const bool levelChange = message.type == "level-change";
-    if (!levelChange && message.type != "reward-granted") return;
-    BindingResult parsed = vclient::JsonToBinding(payload);
     BindingResult converted;
-    if (levelChange) {
+    if (message.type == "level-change") {
         Api::VendedHonorChange change;
-        if (parsed.Succeeded() && vclient::FromBinding(converted, parsed.Value(), change, "<value>", Types())) {
-            levelChangeMessage_ = message;
+        if (vclient::JsonToRecord(converted, payload, change, "<value>", Types())) {
+            state_.KeepMessage(NewsKind::LevelChange, message);
             OnLevelChange(change);
             return;
         }
-    } else {
+    } else if (message.type == "reward-granted") {
         Api::VendedReward reward;
-        if (parsed.Succeeded() && vclient::FromBinding(converted, parsed.Value(), reward, "<value>", Types())) {
-            rewardMessage_ = message;
+        if (vclient::JsonToRecord(converted, payload, reward, "<value>", Types())) {
+            state_.KeepMessage(NewsKind::Reward, message);
             OnRewardGranted(reward);
             return;
         }
+    } else {
+        return;
     }
     vclient::LogTrace("Couldn't convert simpleDialogMessage with msgType: %s, msgId: %s, payload[0]: %s",
                       message.type.c_str(), message.msgId.c_str(), payload.c_str());

@@ -1,15 +1,15 @@
 // HonorPlugin: the one object of the honor feature. It is the plug-in object the host
 // loads (a PluginBase) and the dispatcher of the honor operations (a HonorLogic): every
-// REST route and every subscription reaches a HonorPlugin operation, which keeps a few
-// caches of its own and forwards to the logic in force, ActiveHonorLogic while the
-// platform configuration "Honor" enables the feature, InactiveHonorLogic otherwise.
-// Because the caches live here, nothing that arrived while the feature was disabled is
-// lost when it is enabled again.
+// REST route and every subscription reaches a HonorPlugin operation, which updates the
+// feature's state (HonorState) and forwards to the logic in force, ActiveHonorLogic while
+// the platform configuration "Honor" enables the feature, InactiveHonorLogic otherwise.
+// Because the state lives here, nothing that arrived while the feature was disabled is
+// lost when it is enabled again. It also gives both logics their services (HonorServices)
+// by calling its runtime functions.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,15 +17,14 @@
 #include "honor/active_honor_logic.h"
 #include "honor/ballot_builder.h"
 #include "honor/honor_logic.h"
+#include "honor/honor_services.h"
+#include "honor/honor_state.h"
 #include "honor/inactive_honor_logic.h"
 #include "runtime/plugin_base.h"
 
 namespace Vorn::Client::Honor {
 
-// The post-game step this feature owns.
-inline constexpr const char* kHonorVoteStep = "honor-vote";
-
-class HonorPlugin final : public vclient::PluginBase, public HonorLogic {
+class HonorPlugin final : public vclient::PluginBase, public HonorLogic, public HonorServices {
 public:
     HonorPlugin();
     ~HonorPlugin() override;
@@ -33,7 +32,7 @@ public:
     void RegisterApi() override;
     bool Start() override;
 
-    // The dispatcher: caches, then the delegate.
+    // The dispatcher: the state, then the delegate.
     Api::Ballot GetBallot() override { return delegate_->GetBallot(); }
     Api::VendedHonorChange GetLevelChange() override { return delegate_->GetLevelChange(); }
     void AckLevelChange() override;
@@ -72,56 +71,43 @@ public:
     void OnLoginDataPacket(const Event<vclient::BindingProperty>& event);
     void OnSimpleDialogMessage(const Api::VyreSimpleMessage& message);
 
-    // The "honor-vote" step at the pre-end-of-game plug-in. Failures are traced only.
-    void PostEnablement();
-    void PostDisablement();
-    void PostCompletion();
-
     // The route of the configuration: the configuration in force.
     Api::HonorConfig GetConfig() { return config_; }
 
-    // Caches the logic objects read and write.
-    [[nodiscard]] const std::optional<Api::EndOfGameStats>& Stats() const { return endOfGameStats_; }
-    [[nodiscard]] const std::string& SequenceEventName() const { return sequenceEventName_; }
-    std::optional<Api::VendedHonorChange>& PendingLevelChange() { return pendingLevelChange_; }
-    std::optional<Api::VendedReward>& PendingReward() { return pendingReward_; }
-    std::optional<Api::ProfileInfo>& Profile() { return profile_; }
-    std::optional<Api::VyreSimpleMessage>& LevelChangeMessage() { return levelChangeMessage_; }
-    std::optional<Api::VyreSimpleMessage>& RewardMessage() { return rewardMessage_; }
-    // Counts the level changes (and rewards) that arrived, so that an acknowledgement
-    // can tell whether a newer one came while it waited.
-    [[nodiscard]] std::uint64_t LevelChangeArrivals() const { return levelChangeArrivals_; }
-    [[nodiscard]] std::uint64_t RewardArrivals() const { return rewardArrivals_; }
-
     [[nodiscard]] bool Enabled() const { return delegate_ == &active_; }
-    [[nodiscard]] const ActiveHonorLogic& Active() const { return active_; }
+    [[nodiscard]] const HonorState& State() const { return state_; }
 
 private:
-    void RegisterRecords();
+    // HonorServices, through the runtime.
+    void PublishResource(const std::string& uri, const Publication& value) override;
+    void PublishUpdate(const std::string& uri, const Publication& value) override;
+    void DeleteResource(const std::string& uri) override;
+    Outcome<void> Request(vclient::HttpMethod method, const std::string& path) override;
+    Pending<std::string> CallServiceProxy(const std::string& service, const std::string& method,
+                                          const ServiceProxy::HonorPlayerRequest& request) override;
+    Pending<ServiceProxy::RetrieveProfileResponse> CallServiceProxy(const std::string& service,
+                                                                    const std::string& method,
+                                                                    const vclient::BindingProperty& request) override;
+    Pending<void> InvokeVyre(const std::string& destination, const std::string& method,
+                             const Api::VyreSimpleMessageResponse& argument) override;
+    Outcome<std::string> Await(Pending<std::string> future) override;
+    Outcome<ServiceProxy::RetrieveProfileResponse> Await(
+        Pending<ServiceProxy::RetrieveProfileResponse> future) override;
+    Outcome<void> Await(Pending<void> future) override;
+
     void RegisterRoutes();
     void MakeSubscriptions();
-    void StoreLevelChange(const Api::VendedHonorChange& change);
     template <class T>
     void ObserveMessage(const std::string& uri, void (HonorPlugin::*handler)(const Event<T>&));
-    std::optional<std::string> PostStep(vclient::HttpMethod method, const std::string& path);
 
     // Inactive until Start (and until a configuration enables the feature), so that a
     // call that arrives before Start finds the defaults rather than nothing.
     HonorLogic* delegate_ = &inactive_;
     std::shared_ptr<BallotBuilder> ballotBuilder_;
+    HonorState state_;
     ActiveHonorLogic active_;
     InactiveHonorLogic inactive_;
     Api::HonorConfig config_;
-    std::optional<Api::EndOfGameStats> endOfGameStats_;
-    std::string sequenceEventName_;
-    std::int32_t sequenceEventPriority_ = -1;
-    std::optional<Api::VendedHonorChange> pendingLevelChange_;
-    std::optional<Api::VendedReward> pendingReward_;
-    std::optional<Api::ProfileInfo> profile_;
-    std::optional<Api::VyreSimpleMessage> levelChangeMessage_;
-    std::optional<Api::VyreSimpleMessage> rewardMessage_;
-    std::uint64_t levelChangeArrivals_ = 0;
-    std::uint64_t rewardArrivals_ = 0;
 };
 
 }  // namespace Vorn::Client::Honor

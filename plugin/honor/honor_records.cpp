@@ -1,17 +1,13 @@
-// Registration of the honor records, under the plug-in's route prefix, and of the two
-// legacy Vyre records under their plain names with their server-side class names.
+#include "honor/honor_records.h"
+
 #include "binding/register_type.h"
-#include "honor/honor_plugin.h"
-#include "honor/honor_resources.h"
 
 namespace Vorn::Client::Honor {
 
 using vclient::RegisterEnum;
 using vclient::RegisterRecord;
 
-void HonorPlugin::RegisterRecords() {
-    vclient::TypeRegistry& r = Registry();
-    const std::string p = RoutePrefix();
+void RegisterRecords(vclient::TypeRegistry& r, const std::string& p) {
     RegisterRecord<ServiceProxy::HonorPlayerRequest>(r, p + "ServiceProxyHonorPlayerServerRequest")
         .QIV_FIELD(summonerId)
         .QIV_FIELD(honorType)
@@ -165,8 +161,6 @@ void HonorPlugin::RegisterRecords() {
         .QIV_FIELD(accountId)
         .QIV_FIELD(msgId)
         .QIV_FIELD(command);
-    SetVyreClassName(vclient::StaticType::Key<Api::VyreSimpleMessage>(), kSimpleDialogMessageClass);
-    SetVyreClassName(vclient::StaticType::Key<Api::VyreSimpleMessageResponse>(), kSimpleDialogMessageResponseClass);
 }
 
 }  // namespace Vorn::Client::Honor

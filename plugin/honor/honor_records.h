@@ -2,7 +2,7 @@
 // plug-ins, the messaging-service messages, the honor server's requests and replies, the
 // legacy Vyre simple dialog messages, and what it serves on its own REST API. Plain value
 // structures; field names are the wire names, defaults are those the wire relies on when
-// a field is absent.
+// a field is absent. RegisterRecords enters them all in the plug-in's registry.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "value/binding_property.h"
+
+namespace vclient {
+class TypeRegistry;
+}
 
 namespace Vorn::Client::Honor {
 
@@ -231,4 +235,11 @@ struct VyreSimpleMessageResponse {
 };
 
 }  // namespace Api
+
+// Registers the records and enumerations above in their wire order: those of the REST
+// API and the other plug-ins under `prefix` (the plug-in's route prefix) followed by their
+// name, then the two Vyre records under their plain names. The Vyre class names are the
+// plug-in's to enter (kSimpleDialogMessageClass, kSimpleDialogMessageResponseClass).
+void RegisterRecords(vclient::TypeRegistry& registry, const std::string& prefix);
+
 }  // namespace Vorn::Client::Honor

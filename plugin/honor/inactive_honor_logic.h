@@ -3,15 +3,14 @@
 #pragma once
 
 #include "honor/honor_logic.h"
+#include "honor/honor_services.h"
 
 namespace Vorn::Client::Honor {
 
-class HonorPlugin;
-
 class InactiveHonorLogic final : public HonorLogic {
 public:
-    explicit InactiveHonorLogic(HonorPlugin& owner) : owner_(owner) {}
-    virtual ~InactiveHonorLogic() = default;
+    // `services` outlives the logic.
+    explicit InactiveHonorLogic(HonorServices& services) : services_(services) {}
 
     Api::Ballot GetBallot() override { return {}; }
     Api::VendedHonorChange GetLevelChange() override { return {}; }
@@ -41,7 +40,7 @@ public:
     void OnRewardGranted(const Api::VendedReward&) override {}
 
 private:
-    HonorPlugin& owner_;
+    HonorServices& services_;
 };
 
 }  // namespace Vorn::Client::Honor

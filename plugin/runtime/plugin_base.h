@@ -62,11 +62,9 @@ public:
     // ToApiName of the short name ("QivHonorV2"): the prefix of the plug-in's record names.
     const std::string& RoutePrefix() const { return routePrefix_; }
     const HostContext* Host() const { return host_; }
-    std::uint32_t ClientHandle() const { return clientHandle_; }
     const std::string& UserAgent() const { return userAgent_; }
     // Null until the host attaches the plug-in.
     TelemetrySender* Telemetry() { return telemetry_.get(); }
-    bool Stopping() const { return stopping_ != 0; }
 
     [[nodiscard]] const TypeRegistry& Types() const override { return registry_; }
     [[nodiscard]] const std::string& ModuleName() const override { return name_.shortName; }

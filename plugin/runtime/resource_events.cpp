@@ -1,11 +1,13 @@
-// Resource events: subscriptions by event name, delivery to exact and pattern handlers,
-// and publishing.
+#include "runtime/resource_events.h"
+
+#include "binding/host_value.h"
+#include "codec/json_writer.h"
 #include "runtime/app_module.h"
 #include "runtime/host_boundary.h"
 
 namespace vclient {
 
-void AppModule::Subscribe(const std::string& uri) {
+void ResourceEvents::Subscribe(const std::string& uri) {
     const std::string name = EventNameForUri(uri);
     if (++subscriptionCounts_[name] != 1) return;
     LogTrace("%s: Subscribing to event: %s", ModuleName().c_str(), name.c_str());
@@ -19,74 +21,82 @@ void AppModule::Subscribe(const std::string& uri) {
             return;
         }
         LogTrace("%s: Handling event %s", ModuleName().c_str(), name.c_str());
-        DispatchResource(event);
+        Dispatch(event);
     };
-    SubscribeEvent(name.c_str(), clientHandle_, &AppModule::ResourceEventCallback, this, 0);
+    module_.SubscribeEvent(name.c_str(), module_.ClientHandle(), &ResourceEvents::ResourceEventCallback, &module_, 0);
 }
 
-void AppModule::Unsubscribe(const std::string& uri) {
+void ResourceEvents::Unsubscribe(const std::string& uri) {
     const std::string name = EventNameForUri(uri);
     const auto found = subscriptionCounts_.find(name);
     if (found == subscriptionCounts_.end() || found->second == 0) return;  // never subscribed
     if (--found->second != 0) return;
-    UnsubscribeEvent(name.c_str(), clientHandle_);
+    module_.UnsubscribeEvent(name.c_str(), module_.ClientHandle());
     eventHandlers_.erase(name);
     LogTrace("%s: Unsubscribing to event: %s", ModuleName().c_str(), name.c_str());
 }
 
-void AppModule::UnsubscribeAll() {
-    for (const auto& [name, handler] : eventHandlers_) UnsubscribeEvent(name.c_str(), clientHandle_);
+void ResourceEvents::Listen(const std::string& name, std::uint32_t flag, EventHandler handler) {
+    eventHandlers_[name] = std::move(handler);
+    module_.SubscribeEvent(name.c_str(), module_.ClientHandle(), &ResourceEvents::ResourceEventCallback, &module_,
+                           flag);
+}
+
+void ResourceEvents::UnsubscribeAll() {
+    for (const auto& [name, handler] : eventHandlers_) module_.UnsubscribeEvent(name.c_str(), module_.ClientHandle());
     eventHandlers_.clear();
-    vyreHandlers_.clear();
-    {
-        std::lock_guard<std::mutex> hold(serviceProxyLock_);
-        pendingRequests_.clear();
-        receivedReplies_.clear();
-        asyncHandlers_.clear();
-    }
     exactHandlers_.clear();
     patternHandlers_.clear();
 }
 
-void QIV_CALL AppModule::ResourceEventCallback(const HostEvent* event) {
+void QIV_CALL ResourceEvents::ResourceEventCallback(const HostEvent* event) {
     if (event == nullptr) return;
     const HostEvent delivered = *event;
     if (delivered.context == nullptr || delivered.name == nullptr) return;
-    auto* module = static_cast<AppModule*>(delivered.context);
-    const auto handler = module->eventHandlers_.find(delivered.name);
-    if (handler == module->eventHandlers_.end()) return;
+    static_cast<AppModule*>(delivered.context)->resourceEvents_.Deliver(delivered);
+}
+
+void ResourceEvents::Deliver(const HostEvent& event) {
+    const auto handler = eventHandlers_.find(event.name);
+    if (handler == eventHandlers_.end()) return;
     BindingResult result;
     BindingProperty payload;
-    if (!HostValueToBinding(result, payload, delivered.payload, "<result>")) {
-        LogTrace("%s: Couldn't convert payload %s for event %s: %s", module->ModuleName().c_str(), "<host value>",
-                 delivered.name, result.ErrorMessage().c_str());
+    if (!HostValueToBinding(result, payload, event.payload, "<result>")) {
+        LogTrace("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
+                 result.ErrorMessage().c_str());
         return;
     }
     // The handler may replace itself (a nested subscription); run a copy.
     const EventHandler run = handler->second;
-    ContainAtBoundary(delivered.name, [&] { run(payload); });
+    ContainAtBoundary(event.name, [&] { run(payload); });
 }
 
-void AppModule::DispatchResource(const PluginResourceEvent& event) {
+void ResourceEvents::Dispatch(const PluginResourceEvent& event) {
     if (event.uri.empty() || event.uri.front() != '/') {
         PluginResourceEvent rooted = event;
         rooted.uri.insert(rooted.uri.begin(), '/');
-        DispatchResource(rooted);
+        Dispatch(rooted);
         return;
     }
     const auto exact = exactHandlers_.find(event.uri);
     if (exact != exactHandlers_.end()) {
-        const RawHandler run = exact->second;
+        const Handler run = exact->second;
         run(event);
     }
     // Handlers may register further handlers while they run: walk a snapshot.
-    const std::vector<std::pair<std::string, RawHandler>> patterns = patternHandlers_;
+    const std::vector<std::pair<std::string, Handler>> patterns = patternHandlers_;
     for (const auto& [pattern, handler] : patterns) {
         if (UriMatchesPattern(pattern, event.uri)) handler(event);
     }
 }
 
-void AppModule::RegisterResourceHandler(const std::string& uri, RawHandler handler) {
+void ResourceEvents::ObserveWith(const std::string& uri, Handler handler) {
+    RegisterHandler(uri, handler);
+    module_.Subscribe(uri);
+    if (uri.find('*') == std::string::npos) ReadInitialResource(uri, handler);
+}
+
+void ResourceEvents::RegisterHandler(const std::string& uri, Handler handler) {
     if (uri.find('*') == std::string::npos) {
         exactHandlers_[uri] = std::move(handler);
         return;
@@ -100,8 +110,8 @@ void AppModule::RegisterResourceHandler(const std::string& uri, RawHandler handl
     patternHandlers_.emplace_back(uri, std::move(handler));
 }
 
-void AppModule::ReadInitialResource(const std::string& uri, const RawHandler& handler) {
-    MaybeType<Failure, BindingProperty> read = Request<BindingProperty>(HttpMethod::Get, uri);
+void ResourceEvents::ReadInitialResource(const std::string& uri, const Handler& handler) {
+    MaybeType<Failure, BindingProperty> read = module_.Request<BindingProperty>(HttpMethod::Get, uri);
     if (!read.Succeeded()) return;
     PluginResourceEvent event;
     event.uri = uri;
@@ -110,19 +120,14 @@ void AppModule::ReadInitialResource(const std::string& uri, const RawHandler& ha
     handler(event);
 }
 
-void AppModule::SubscribeWithHandler(const std::string& name, std::uint32_t flag, EventHandler handler) {
-    eventHandlers_[name] = std::move(handler);
-    SubscribeEvent(name.c_str(), clientHandle_, &AppModule::ResourceEventCallback, this, flag);
-}
-
-void AppModule::DeleteResource(const std::string& uri) {
+void ResourceEvents::Delete(const std::string& uri) {
     PluginResourceEvent event;
     event.uri = uri;
     event.eventType = PluginResourceEventType::Delete;
-    (void)SendEvent("OnJsonApiEvent", event);
+    (void)Send("OnJsonApiEvent", event);
 }
 
-MaybeType<Failure, void> AppModule::SendEvent(const std::string& name, const PluginResourceEvent& event) {
+MaybeType<Failure, void> ResourceEvents::Send(const std::string& name, const PluginResourceEvent& event) {
     BindingResult converted;
     ToBinding(converted, event, Types());
     if (!converted.Succeeded()) return Failure(0, converted.ErrorMessage());
@@ -136,10 +141,10 @@ MaybeType<Failure, void> AppModule::SendEvent(const std::string& name, const Plu
     HostEvent hostEvent{};
     hostEvent.name = uriName.c_str();
     hostEvent.payload = payload;
-    DispatchEvent(&hostEvent);
+    module_.DispatchEvent(&hostEvent);
     if (name != uriName) {
         hostEvent.name = name.c_str();
-        DispatchEvent(&hostEvent);
+        module_.DispatchEvent(&hostEvent);
     }
     HostValueClear(payload);
     return {};

@@ -1,7 +1,6 @@
 // The post-game road: the ballot from the end-of-game statistics and the "honor-vote"
 // step, the vote through the honor server, and what the messaging service reports
 // afterwards (ceremony, full-team vote, vote completion, late recognition).
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +14,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-constexpr char kBallot[] = "Create /qiv-honor-v2/v1/ballot";
+constexpr char kLateRecognitionCreate[] = "Create /qiv-honor-v2/v1/late-recognition";
 
 // ---- The ballot --------------------------------------------------------------------------
 
@@ -30,193 +29,111 @@ TEST_F(HonorBallot, ListsTheEligibleTeamMatesInEndOfGameOrder) {
         R"({"championId":11,"skinIndex":1,"skinName":"Skin of Ally One","summonerId":2001,"summonerName":"Ally One"},)"
         R"({"championId":12,"skinIndex":2,"skinName":"Skin of Ally Two","summonerId":2002,"summonerName":"Ally Two"}],)"
         R"("gameId":9000042})");
-    EXPECT_EQ(LastData("/qiv-honor-v2/v1/ballot"), Get("ballot"));
+    EXPECT_EQ(LastData("ballot"), Get("ballot"));
     EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1")) << "the step stays open for the vote";
 }
 
 // The ballot opens once both facts are held, the statistics and the "honor-vote" step, in
 // either order, and again on every later update of either.
-enum class Fact { Statistics, Step, LaterStep, NoStatistics, NoStep };
-
-struct FactsCase {
-    const char* name;
-    std::vector<Fact> before;
-    std::vector<Fact> after;
-    std::vector<std::string> steps;  // after the mark
-};
-
-class HonorBallotFacts : public HonorHost, public ::testing::WithParamInterface<FactsCase> {
-protected:
-    void Apply(Fact fact) {
-        switch (fact) {
-            case Fact::Statistics: Set(qivhost::kEndOfGameStatsUri, StatsJson()); break;
-            case Fact::Step: host.SetCurrentSequenceEvent(kHonorVote, 1); break;
-            case Fact::LaterStep: host.SetCurrentSequenceEvent(kHonorVote, 3); break;
-            case Fact::NoStatistics: ASSERT_TRUE(host.DeleteResource(qivhost::kEndOfGameStatsUri)); break;
-            case Fact::NoStep: ASSERT_TRUE(host.DeleteResource(qivhost::kCurrentSequenceEventUri)); break;
-        }
-        Settle();
-    }
-};
-
-TEST_P(HonorBallotFacts, OpensOnceBothFactsAreHeld) {
+TEST_F(HonorBallot, OpensOnceTheStatisticsAndTheHonorVoteStepAreBothHeld) {
     StartEnabled();
-    for (const Fact fact : GetParam().before) Apply(fact);
-    const std::size_t mark = Mark();
-    for (const Fact fact : GetParam().after) Apply(fact);
-    EXPECT_THAT(Steps(mark), ElementsAreArray(GetParam().steps));
+    std::size_t mark = Mark();
+    Set(qivhost::kEndOfGameStatsUri, StatsJson());
+    Step(kHonorVote);
+    EXPECT_THAT(Steps(mark), ElementsAre(kBallotCreate)) << "the step after the statistics";
+    mark = Mark();
+    Set(qivhost::kEndOfGameStatsUri, StatsJson());
+    Step(kHonorVote, 3);
+    EXPECT_THAT(Steps(mark), ElementsAre(kBallotCreate, kBallotCreate)) << "every later update of either";
+    mark = Mark();
+    Delete(qivhost::kCurrentSequenceEventUri);
+    Set(qivhost::kEndOfGameStatsUri, StatsJson());
+    EXPECT_THAT(Steps(mark), ElementsAre(kBallotCreate)) << "a deleted sequence event keeps the step's name";
+    mark = Mark();
+    Delete(qivhost::kEndOfGameStatsUri);
+    Step(kHonorVote);
+    EXPECT_THAT(Steps(mark), IsEmpty()) << "deleted statistics are gone";
+    Set(qivhost::kEndOfGameStatsUri, StatsJson());
+    EXPECT_THAT(Steps(mark), ElementsAre(kBallotCreate)) << "the statistics after the step";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Order, HonorBallotFacts,
-    ::testing::Values(
-        FactsCase{"StepAfterStatistics", {}, {Fact::Statistics, Fact::Step}, {kBallot}},
-        FactsCase{"StepBeforeStatistics", {}, {Fact::Step, Fact::Statistics}, {kBallot}},
-        FactsCase{"EveryLaterUpdate", {Fact::Statistics, Fact::Step}, {Fact::Statistics, Fact::LaterStep},
-                  {kBallot, kBallot}},
-        FactsCase{"DeletedSequenceEventKeepsTheStepName", {Fact::Step, Fact::NoStep}, {Fact::Statistics}, {kBallot}},
-        FactsCase{"DeletedStatisticsOpenNothing", {Fact::Statistics, Fact::NoStatistics}, {Fact::Step}, {}}),
-    CaseName());
 
 // The rules themselves are BuildBallot.RefusesGamesThatOfferNoVote's; here, that the
-// statistics' fields reach them (bots and leavers: ListsTheEligibleTeamMatesInEndOfGameOrder)
-// and that a game without a ballot releases the step at once. Spectating is HonorSpectate's.
-struct NoBallotCase {
-    const char* name;
-    StatsDoc stats;
-};
-
-StatsDoc With(void (*change)(StatsDoc&)) {
-    StatsDoc stats;
-    change(stats);
-    return stats;
-}
-
-class HonorNoBallot : public HonorHost, public ::testing::WithParamInterface<NoBallotCase> {};
-
-TEST_P(HonorNoBallot, ResetsAndCompletesTheStepAtOnce) {
+// statistics' fields reach them and that a game without a ballot releases the step at
+// once. Spectating is HonorSpectate's.
+TEST_F(HonorBallot, WithoutABallotTheVoteStateIsResetAndTheStepCompletedAtOnce) {
+    const std::pair<const char*, StatsDoc> cases[] = {{"custom game", StatsDoc{"CUSTOM_GAME"}},
+                                                      {"skirmish queue", StatsDoc{"MATCHED_GAME", "SKIRMA"}},
+                                                      {"early surrender", StatsDoc{"MATCHED_GAME", "NORMAL", true}}};
     StartEnabled();
-    SetNow(qivhost::kEndOfGameStatsUri, StatsJson(GetParam().stats));
-    const std::size_t mark = Mark();
-    StepNow(kHonorVote);
-    EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kCompletion}})));
-    EXPECT_EQ(Get("ballot"), kEmptyBallot);
-    EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1", "complete honor-vote"));
+    for (const auto& [name, stats] : cases) {
+        SCOPED_TRACE(name);
+        Step("champion-mastery");
+        Set(qivhost::kEndOfGameStatsUri, StatsJson(stats));
+        const std::size_t mark = Mark();
+        Step(kHonorVote);
+        EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kCompletion}})));
+        EXPECT_EQ(Get("ballot"), kEmptyBallot);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rule, HonorNoBallot,
-    ::testing::Values(NoBallotCase{"CustomGame", With([](StatsDoc& s) { s.gameType = "CUSTOM_GAME"; })},
-                      NoBallotCase{"SkirmaQueue", With([](StatsDoc& s) { s.queueType = "SKIRMA"; })},
-                      NoBallotCase{"EarlySurrender", With([](StatsDoc& s) { s.earlySurrender = true; })}),
-    CaseName());
 
 // ---- The vote ----------------------------------------------------------------------------
 
 class HonorVote : public HonorHost {
 protected:
-    void OpenBallot() {
+    void OpenBallot(const StatsDoc& stats = StatsDoc{}) {
         StartEnabled();
-        EndGame();
-        ASSERT_EQ(Published().back(), kBallot);
+        EndGame(stats);
+        ASSERT_EQ(Published().back(), kBallotCreate);
     }
 };
 
-std::string Ceremony(const std::vector<std::string>& recipients) {
-    std::string list;
-    for (const std::string& r : recipients) list += (list.empty() ? "" : ",") + r;
-    return "[" + list + "]";
-}
-
+// Whatever the server answers, the vote state is reset and the step completed, and the
+// vote's game is the latest eligible game. The vote is not checked against the ballot.
+// Which replies fail is the service proxy's tests'.
 TEST_F(HonorVote, SendsTheVoteResetsCompletesTheStepAndAnswersTheServersText) {
-    OpenBallot();
-    host.Components().server.ScriptOnce("honor.server", "honorPlayer", qivhost::ServerReply::Answer("\"thanks\""));
-    const std::size_t mark = Mark();
-    EXPECT_EQ(Vote(2001, "HEART", kReportGame), "\"thanks\"");
-    EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({{kServiceProxyRequest}, ResetDeletes(), {kCompletion}})));
-
-    const auto& requests = host.Components().serviceProxy.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].service, "honor.server");
-    EXPECT_EQ(requests[0].method, "honorPlayer");
-    EXPECT_EQ(requests[0].clientHandle, host.ClientHandle());
-    EXPECT_EQ(requests[0].payload, R"({"gameId":9000042,"honorType":"HEART","summonerId":2001})");
-    EXPECT_EQ(Get("ballot"), kEmptyBallot);
-    EXPECT_EQ(Get("latest-eligible-game"), "9000042");
-    EXPECT_THAT(PreEndOfGame(), ElementsAre("register honor-vote 1", "complete honor-vote"));
-    EXPECT_EQ(host.Waits().Begun(), host.Waits().Ended());
-}
-
-TEST_F(HonorVote, TheVoteIsNotCheckedAgainstTheBallot) {
-    OpenBallot();
-    EXPECT_EQ(Vote(3001, "GG", 77), "\"honored\"");
-    EXPECT_EQ(host.Components().serviceProxy.Requests().back().payload,
-              R"({"gameId":77,"honorType":"GG","summonerId":3001})");
-    EXPECT_EQ(Get("latest-eligible-game"), "77");
-}
-
-TEST_F(HonorVote, AFailingOrSilentServerStillClearsTheBallotAndCompletesTheStep) {
     const struct {
         const char* name;
         qivhost::ServerReply reply;
+        std::uint64_t summonerId;
+        std::uint64_t game;
+        const char* answer;
     } cases[] = {
-        {"failure", qivhost::ServerReply::Failure("server on fire")},
-        {"silence", qivhost::ServerReply::Silence(30)},
-        {"not a text", qivhost::ServerReply::Answer(R"({"ok":true})")},
+        {"text", qivhost::ServerReply::Answer("\"thanks\""), 2001, kReportGame, "\"thanks\""},
+        {"not on the ballot", qivhost::ServerReply::Answer("\"ok\""), 3001, 77, "\"ok\""},
+        {"failure", qivhost::ServerReply::Failure("server on fire"), 2001, 101, "\"failed_to_contact_honor_server\""},
     };
     OpenBallot();
-    std::uint64_t game = 100;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         host.Components().server.ScriptOnce("honor.server", "honorPlayer", c.reply);
         const std::size_t mark = Mark();
-        EXPECT_EQ(Vote(2001, "HEART", ++game), "\"failed_to_contact_honor_server\"");
+        EXPECT_EQ(Vote(c.summonerId, "HEART", c.game), c.answer);
         EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({{kServiceProxyRequest}, ResetDeletes(), {kCompletion}})));
-        EXPECT_EQ(Get("latest-eligible-game"), std::to_string(game)) << "set before the call, whatever its outcome";
+        const auto& request = host.Components().serviceProxy.Requests().back();
+        EXPECT_EQ(request.service + "/" + request.method, "honor.server/honorPlayer");
+        EXPECT_EQ(request.payload, R"({"gameId":)" + std::to_string(c.game) + R"(,"honorType":"HEART","summonerId":)" +
+                                       std::to_string(c.summonerId) + "}");
+        EXPECT_EQ(Get("latest-eligible-game"), std::to_string(c.game)) << "set before the call, whatever its outcome";
         EXPECT_EQ(Get("ballot"), kEmptyBallot);
     }
 }
 
-TEST_F(HonorVote, AVoteWhileDisabledReleasesTheStepWithoutTheServer) {
-    StartDisabled();
-    const std::size_t mark = Mark();
-    EXPECT_EQ(Vote(2001, "HEART", kReportGame), "\"\"");
-    EXPECT_THAT(Steps(mark), ElementsAre(kCompletion, kDisablement));
-    EXPECT_THAT(host.Components().serviceProxy.Requests(), IsEmpty());
-    EXPECT_EQ(Get("latest-eligible-game"), "0");
-}
-
-TEST_F(HonorVote, ABodyWithMissingFieldsVotesWithDefaults) {
+// How the router answers a body that does not convert is its own tests'.
+TEST_F(HonorVote, OnlyABodyThatConvertsReachesTheServerMissingFieldsTakingDefaults) {
     OpenBallot();
+    EXPECT_EQ(Post("honor-player", std::string("[1,2]")).status, 400);
+    EXPECT_THAT(host.Components().serviceProxy.Requests(), IsEmpty());
+    EXPECT_EQ(Published().back(), kBallotCreate) << "the ballot stays open";
     EXPECT_EQ(Post("honor-player", R"({"honorCategory":"HEART"})").bodyJson, "\"honored\"");
     EXPECT_EQ(host.Components().serviceProxy.Requests().back().payload,
               R"({"gameId":0,"honorType":"HEART","summonerId":0})");
 }
 
-TEST_F(HonorVote, ABodyThatDoesNotConvertNeverReachesTheServer) {
-    OpenBallot();
-    const struct {
-        const char* body;
-        const char* error;
-    } cases[] = {
-        {R"({"summonerId":"two thousand"})", "Value two thousand for 'summonerId' of type uint64 is in an incorrect format"},
-        {"not json", "Error: Invalid value. at offset 1."},
-        {"[1,2]", "Couldn't assign value to 'honorPlayerRequest' of type QivHonorV2ApiHonorPlayerServerRequest because "
-                  "the input not a structure."},
-    };
-    for (const auto& c : cases) {
-        const qivhost::RestAnswer answer = Post("honor-player", std::string(c.body));
-        EXPECT_EQ(answer.status, 400) << c.body;
-        EXPECT_EQ(answer.errorText.value_or("(none)"), c.error) << c.body;
-    }
-    EXPECT_THAT(host.Components().serviceProxy.Requests(), IsEmpty());
-    EXPECT_EQ(Published().back(), kBallot) << "the ballot stays open";
-}
-
 // ---- After the vote ----------------------------------------------------------------------
 
-// What the messaging service reports after the vote, delivered before and after a mark: what
-// is published after it, and what the routes then answer (and published, when they were).
+// What the messaging service reports after the vote, delivered before and after a mark,
+// and what the routes then answer: published (as a Create with that data) after the mark
+// when `published`, else not published at all.
 struct News {
     const char* uri;
     std::string json;
@@ -226,106 +143,81 @@ struct AfterVoteCase {
     const char* name;
     std::vector<News> before;
     std::vector<News> after;
-    std::vector<std::string> published;
+    bool published;
     std::vector<std::pair<std::string, std::string>> answers;  // route, body
+    StatsDoc stats = StatsDoc{};
 };
 
-class HonorAfterVote : public HonorVote, public ::testing::WithParamInterface<AfterVoteCase> {
-protected:
-    void Deliver(const std::vector<News>& news) {
-        for (const News& n : news) Message(n.uri, n.json);
-        Settle();
-    }
-};
+class HonorAfterVote : public HonorVote, public ::testing::WithParamInterface<AfterVoteCase> {};
 
 TEST_P(HonorAfterVote, TheMessagingServicesReportsAreKeptAndPublished) {
-    OpenBallot();
+    OpenBallot(GetParam().stats);
     (void)Vote(2001, "HEART", kReportGame);
-    Deliver(GetParam().before);
+    for (const News& n : GetParam().before) Message(n.uri, n.json);
     const std::size_t mark = Mark();
-    Deliver(GetParam().after);
-    const std::vector<std::string> published = Published(mark);
-    EXPECT_THAT(published, ElementsAreArray(GetParam().published));
+    for (const News& n : GetParam().after) Message(n.uri, n.json);
+    std::vector<std::string> published;
     for (const auto& [route, body] : GetParam().answers) {
         EXPECT_EQ(Get(route), body) << route;
-        const std::string uri = kApi + route;
-        if (std::find(published.begin(), published.end(), "Create " + uri) != published.end()) {
-            EXPECT_EQ(LastData(uri), body) << route;
-        }
+        if (!GetParam().published) continue;
+        published.push_back("Create " + (kApi + route));
+        EXPECT_EQ(LastData(route), body) << route;
     }
+    EXPECT_THAT(Published(mark), ElementsAreArray(published));
 }
 
 const std::string kTwoHearts =
     R"([{"honorCategory":"HEART","voterRelationship":"ALLY"},{"honorCategory":"HEART","voterRelationship":"ALLY"}])";
-const News kTwoHeartsForMe{qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)})};
+StatsDoc SixPlayerTeam() {
+    StatsDoc stats;
+    stats.myTeam.clear();
+    for (std::uint64_t id = 5000; id < 5006; ++id) stats.myTeam.push_back({id, "Player " + Num(id)});
+    return stats;
+}
+News Ceremony(const std::vector<std::string>& recipients) {
+    return {qivhost::kMessagingPostGameCeremony, JsonList(recipients)};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Report, HonorAfterVote,
     ::testing::Values(
-        AfterVoteCase{"RecognitionIsPublished", {}, {kTwoHeartsForMe}, {"Create /qiv-honor-v2/v1/recognition"},
+        AfterVoteCase{"RecognitionIsPublished", {}, {Ceremony({Recipient(kMe, kReportGame, 2)})}, true,
                       {{"recognition", kTwoHearts}}},
-        AfterVoteCase{"RecognitionOnlyGrows",
-                      {kTwoHeartsForMe},
-                      {{qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 1)})}},
-                      {},
-                      {{"recognition", kTwoHearts}}},
+        AfterVoteCase{"RecognitionOnlyGrows", {Ceremony({Recipient(kMe, kReportGame, 2)})},
+                      {Ceremony({Recipient(kMe, kReportGame, 1)})}, false, {{"recognition", kTwoHearts}}},
         // A majority of the usual five-player team is three, whichever team the recipient is on.
-        AfterVoteCase{"TeamChoicesAreTheMajority",
-                      {},
-                      {{qivhost::kMessagingPostGameCeremony,
-                        Ceremony({Recipient(2001, kReportGame, 3), Recipient(2002, kReportGame, 2),
-                                  Recipient(3001, kReportGame, 3)})}},
-                      {"Create /qiv-honor-v2/v1/team-choices"},
-                      {{"team-choices", "[2001,3001]"}}},
+        AfterVoteCase{"TeamChoicesAreTheMajority", {},
+                      {Ceremony({Recipient(2001, kReportGame, 3), Recipient(2002, kReportGame, 2),
+                                 Recipient(3001, kReportGame, 3)})},
+                      true, {{"team-choices", "[2001,3001]"}}},
         AfterVoteCase{"TeamChoicesOnlyGrow",
-                      {{qivhost::kMessagingPostGameCeremony,
-                        Ceremony({Recipient(2001, kReportGame, 3), Recipient(2002, kReportGame, 4)})}},
-                      {{qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(3001, kReportGame, 5)})}},
-                      {},
-                      {{"team-choices", "[2001,2002]"}}},
-        AfterVoteCase{"ACeremonyForAnotherGameChangesNothing",
-                      {},
-                      {{qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, 5, 4), Recipient(2001, 5, 4)})}},
-                      {},
+                      {Ceremony({Recipient(2001, kReportGame, 3), Recipient(2002, kReportGame, 4)})},
+                      {Ceremony({Recipient(3001, kReportGame, 5)})}, false, {{"team-choices", "[2001,2002]"}}},
+        // The majority is counted on the player's team as the statistics list it: six need
+        // four. The threshold itself (and three without statistics) is MajorityThreshold's.
+        AfterVoteCase{"TeamChoicesNeedAMajorityOfThePlayersTeamInTheStatistics", {},
+                      {Ceremony({Recipient(6001, kReportGame, 3), Recipient(6002, kReportGame, 4)})}, true,
+                      {{"team-choices", "[6002]"}}, SixPlayerTeam()},
+        AfterVoteCase{"ACeremonyForAnotherGameChangesNothing", {},
+                      {Ceremony({Recipient(kMe, 5, 4), Recipient(2001, 5, 4)})}, false,
                       {{"recognition", "[]"}, {"team-choices", "[]"}}},
-        AfterVoteCase{"AFullTeamVoteCountsWhateverItsGame",
-                      {},
-                      {{qivhost::kMessagingFullTeamVote, R"({"gameId":31})"}},
-                      {"Create /qiv-honor-v2/v1/full-team-vote"},
-                      {{"full-team-vote", R"({"gameId":31})"}}},
-        AfterVoteCase{"AVoteCompletionOfAnotherGameDoesNot",
-                      {},
-                      {{qivhost::kMessagingVoteCompletion, R"({"gameId":5,"fullTeamVote":true})"}},
-                      {},
+        AfterVoteCase{"AFullTeamVoteCountsWhateverItsGame", {}, {{qivhost::kMessagingFullTeamVote, R"({"gameId":31})"}},
+                      true, {{"full-team-vote", R"({"gameId":31})"}}},
+        AfterVoteCase{"AVoteCompletionOfAnotherGameDoesNot", {},
+                      {{qivhost::kMessagingVoteCompletion, R"({"gameId":5,"fullTeamVote":true})"}}, false,
                       {{"vote-completion", R"({"fullTeamVote":false,"gameId":0})"}}},
-        AfterVoteCase{"AVoteCompletionOfTheCurrentGameCounts",
-                      {},
-                      {{qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})"}},
-                      {"Create /qiv-honor-v2/v1/vote-completion"},
-                      {{"vote-completion", R"({"fullTeamVote":true,"gameId":9000042})"}}}), CaseName());
-
-// The majority is counted on the player's team as the statistics held list it: a team of
-// six needs four. The threshold itself (and three without statistics) is MajorityThreshold's.
-TEST_F(HonorVote, TeamChoicesNeedAMajorityOfThePlayersTeamInTheStatistics) {
-    StartEnabled();
-    StatsDoc stats;
-    stats.myTeam.clear();
-    for (std::uint64_t id = 5000; id < 5006; ++id) stats.myTeam.push_back({id, "Player " + std::to_string(id)});
-    SetNow(qivhost::kEndOfGameStatsUri, StatsJson(stats));
-    (void)Vote(5001, "HEART", kReportGame);
-    MessageNow(qivhost::kMessagingPostGameCeremony,
-               Ceremony({Recipient(6001, kReportGame, 3), Recipient(6002, kReportGame, 4),
-                         Recipient(6003, kReportGame, 5)}));
-    EXPECT_EQ(Get("team-choices"), "[6002,6003]");
-}
+        AfterVoteCase{"AVoteCompletionOfTheCurrentGameCounts", {},
+                      {{qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})"}}, true,
+                      {{"vote-completion", R"({"fullTeamVote":true,"gameId":9000042})"}}}),
+    CaseName());
 
 TEST_F(HonorVote, TheNextResetClearsEverythingButTheVoteCompletion) {
     OpenBallot();
     (void)Vote(2001, "HEART", kReportGame);
-    Message(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 3)}));
+    Message(qivhost::kMessagingPostGameCeremony, JsonList({Recipient(kMe, kReportGame, 3)}));
     Message(qivhost::kMessagingFullTeamVote, R"({"gameId":9000042})");
-    MessageNow(qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})");
-    ConfigureNow(true);  // enabling again resets the vote state
+    Message(qivhost::kMessagingVoteCompletion, R"({"fullTeamVote":true,"gameId":9000042})");
+    Configure(true);  // enabling again resets the vote state
     EXPECT_EQ(Get("recognition"), "[]");
     EXPECT_EQ(Get("team-choices"), "[]");
     EXPECT_EQ(Get("full-team-vote"), R"({"gameId":0})");
@@ -333,60 +225,41 @@ TEST_F(HonorVote, TheNextResetClearsEverythingButTheVoteCompletion) {
     EXPECT_EQ(Get("latest-eligible-game"), "9000042");
 }
 
-TEST_F(HonorVote, RecognitionReachingThePlayerAfterTheEndOfGameScreenIsOfferedLate) {
+// ---- Late recognition --------------------------------------------------------------------
+
+using HonorLateRecognition = HonorVote;
+
+// A vote at the end-of-game screen, whose reports reach the player in the lobby. Without
+// leaving the screen nothing is offered late (HonorAfterVote's vote completion).
+TEST_F(HonorLateRecognition, ReachingThePlayerAfterTheEndOfGameScreenItIsOfferedInTheLobbyPhases) {
     OpenBallot();
-    PhaseNow("EndOfGame");
+    Phase("EndOfGame");
     (void)Vote(2001, "HEART", kReportGame);
     std::size_t mark = Mark();
-    PhaseNow("Lobby");
-    EXPECT_THAT(Published(mark), ElementsAre("Delete /qiv-honor-v2/v1/late-recognition"))
-        << "leaving the end-of-game screen clears earlier late recognition; both phases offer it";
-
-    mark = Mark();
-    MessageNow(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)}));
-    MessageNow(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
+    Phase("EndOfGame");  // no change of phase: ignored
+    Phase("Lobby");
+    Message(qivhost::kMessagingPostGameCeremony, JsonList({Recipient(kMe, kReportGame, 2)}));
+    Message(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
     EXPECT_THAT(Published(mark),
-                ElementsAre("Create /qiv-honor-v2/v1/recognition", "Create /qiv-honor-v2/v1/vote-completion",
-                            "Create /qiv-honor-v2/v1/late-recognition"));
-    EXPECT_EQ(Parse(LastData("/qiv-honor-v2/v1/late-recognition")).Size(), 2u);
-    EXPECT_EQ(Parse(Get("late-recognition")).Size(), 2u);
+                ElementsAre("Delete /qiv-honor-v2/v1/late-recognition",  // leaving clears earlier ones
+                            "Create /qiv-honor-v2/v1/recognition", "Create /qiv-honor-v2/v1/vote-completion",
+                            kLateRecognitionCreate))
+        << "both EndOfGame and Lobby offer it: leaving one for the other publishes nothing";
+    EXPECT_EQ(LastData("late-recognition"), kTwoHearts);
+    EXPECT_EQ(Get("late-recognition"), kTwoHearts);
 
-    // Champion select hides it without clearing; the lobby shows it again.
     mark = Mark();
-    PhaseNow("ChampSelect");
+    Phase("ChampSelect");  // hides it without clearing
     EXPECT_EQ(Get("late-recognition"), "[]");
-    PhaseNow("Lobby");
-    EXPECT_THAT(Published(mark),
-                ElementsAre("Create /qiv-honor-v2/v1/late-recognition", "Create /qiv-honor-v2/v1/late-recognition"));
-    EXPECT_EQ(LastData("/qiv-honor-v2/v1/late-recognition"), Get("late-recognition"));
-    EXPECT_EQ(Parse(Get("late-recognition")).Size(), 2u);
+    EXPECT_EQ(LastData("late-recognition"), "[]");
+    Phase("Lobby");
+    EXPECT_THAT(Published(mark), ElementsAre(kLateRecognitionCreate, kLateRecognitionCreate));
+    EXPECT_EQ(LastData("late-recognition"), kTwoHearts);
 
     mark = Mark();
     EXPECT_TRUE(Ok(Post("late-recognition/ack")));
     EXPECT_THAT(Published(mark), ElementsAre("Delete /qiv-honor-v2/v1/late-recognition"));
     EXPECT_EQ(Get("late-recognition"), "[]");
-}
-
-TEST_F(HonorVote, WithoutLeavingTheEndOfGameScreenNothingIsOfferedLate) {
-    OpenBallot();
-    PhaseNow("EndOfGame");
-    (void)Vote(2001, "HEART", kReportGame);
-    const std::size_t mark = Mark();
-    Message(qivhost::kMessagingPostGameCeremony, Ceremony({Recipient(kMe, kReportGame, 2)}));
-    MessageNow(qivhost::kMessagingVoteCompletion, R"({"gameId":9000042,"fullTeamVote":false})");
-    EXPECT_THAT(Published(mark),
-                ElementsAre("Create /qiv-honor-v2/v1/recognition", "Create /qiv-honor-v2/v1/vote-completion"));
-    EXPECT_EQ(Get("late-recognition"), "[]");
-}
-
-TEST_F(HonorVote, PhasesMovingOutOfTheLobbySetPublishAnEmptyLateRecognition) {
-    StartEnabled();
-    const std::size_t mark = Mark();
-    PhaseNow("Lobby");
-    PhaseNow("ChampSelect");
-    PhaseNow("ChampSelect");
-    EXPECT_THAT(Published(mark), ElementsAre("Create /qiv-honor-v2/v1/late-recognition"));
-    EXPECT_EQ(LastData("/qiv-honor-v2/v1/late-recognition"), "[]");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The honor plug-in as the client runs it: the real library loaded by the development
 // host, the client's resources filled with readable JSON documents. Fill what the plug-in
-// reads at Start (Login(), Configure(), Set()), Start(), drive the DevHost and Settle();
-// Published(mark) lists the plug-in's resource events ("Create /qiv-honor-v2/v1/ballot"),
-// Steps(mark) interleaves them with its requests ("POST /qiv-pre-end-of-game/..."). A mark
-// is Mark(), the host's call count at the moment that matters. Each publication reaches
-// the host twice (URI event name, then "OnJsonApiEvent"); Published() lists it once.
+// reads at Start (Login(), Configure(), Set()), Start(), then drive the client (Set(),
+// Message(), Push(), Step(), Phase(): each delivered at once) and the REST API (Get(),
+// Post()). Published(mark) lists the plug-in's resource events after a Mark() ("Create
+// /qiv-honor-v2/v1/ballot", once each), Steps(mark) interleaves them with its requests.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -19,11 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "client_resources.h"
-#include "dev_host.h"
-#include "event_name.h"
-#include "messaging_service.h"
-#include "pre_end_of_game.h"
+#include "components/client_resource_uris.h"
+#include "components/messaging_service.h"
+#include "components/pre_end_of_game.h"
+#include "core/dev_host.h"
 
 namespace honor_e2e {
 
@@ -35,6 +33,7 @@ inline constexpr char kCompletion[] = "POST /qiv-pre-end-of-game/v1/complete/hon
 inline constexpr char kServiceProxyRequest[] = "POST /qiv-login/v1/service-proxy-uuid-requests";
 inline constexpr char kVyreInvoke[] = "POST /qiv-login/v1/session/invoke";
 inline constexpr char kAckResponseClass[] = "com.rerozuvod.platform.messaging.persistence.SimpleDialogMessageResponse";
+inline constexpr char kBallotCreate[] = "Create /qiv-honor-v2/v1/ballot";
 
 // Answers of the inactive logic and of a vote state just reset.
 inline constexpr char kEmptyBallot[] = R"({"eligiblePlayers":[],"gameId":0})";
@@ -46,6 +45,7 @@ inline constexpr char kDefaultLevelChange[] =
     R"("previousState":{"checkpoint":-1,"level":-1,"rewardsLocked":false},"reward":{"quantity":-1,"rewardType":""}})";
 inline constexpr char kDefaultReward[] =
     R"({"dynamicHonorMessage":{"messageId":"","value":-1},"quantity":-1,"rewardType":""})";
+inline constexpr char kUnknownProfile[] = R"({"checkpoint":-1,"honorLevel":-1,"rewardsLocked":false})";
 
 // The logged-in player and the game of the usual statistics.
 inline constexpr std::uint64_t kMe = 1001;
@@ -75,125 +75,91 @@ inline rapidjson::Document Parse(const std::string& json) {
 
 // ---- JSON documents of the client's resources ----
 
+inline std::string Bool(bool value) { return value ? "true" : "false"; }
+inline std::string Num(std::uint64_t value) { return std::to_string(value); }
+inline std::string JsonList(const std::vector<std::string>& items) {
+    std::string list;
+    for (const std::string& item : items) list += (list.empty() ? "" : ",") + item;
+    return "[" + list + "]";
+}
+
 inline std::string LoginSessionJson(std::uint64_t summonerId, std::uint64_t accountId,
                                     const std::string& state = "SUCCEEDED") {
-    return R"({"state":")" + state + R"(","summonerId":)" + std::to_string(summonerId) + R"(,"accountId":)" +
-           std::to_string(accountId) + "}";
+    return R"({"state":")" + state + R"(","summonerId":)" + Num(summonerId) + R"(,"accountId":)" + Num(accountId) + "}";
 }
 
 inline std::string HonorConfigJson(bool enabled, int secondsToVote = 25) {
-    return std::string(R"({"Enabled":)") + (enabled ? "true" : "false") +
-           R"(,"Honor2018Enabled":true,"DayOneModalEnabled":true,"SecondsToVote":)" + std::to_string(secondsToVote) +
-           "}";
+    return R"({"Enabled":)" + Bool(enabled) + R"(,"Honor2018Enabled":true,"DayOneModalEnabled":true,"SecondsToVote":)" +
+           Num(secondsToVote) + "}";
 }
-
-inline std::string GameflowJson(const std::string& phase) { return R"({"phase":")" + phase + R"("})"; }
 
 struct PlayerDoc {
     std::uint64_t userId = 0;
     std::string name;
     bool bot = false;
     bool leaver = false;
-    std::int32_t championId = 1;
-    std::int32_t skinIndex = 0;
 };
 
-inline std::string PlayerJson(const PlayerDoc& p, std::int32_t teamId) {
-    return R"({"stats":{"CHAMPIONS_KILLED":3,"items":[1,2]},"botPlayer":)" + std::string(p.bot ? "true" : "false") +
-           R"(,"championId":)" + std::to_string(p.championId) + R"(,"isReportingDisabled":false,"gameId":)" +
-           std::to_string(kGame) + R"(,"leaver":)" + (p.leaver ? "true" : "false") +
-           R"(,"profileIconId":7,"skinName":"Skin of )" + p.name + R"(","summonerName":")" + p.name + R"(","teamId":)" +
-           std::to_string(teamId) + R"(,"userId":)" + std::to_string(p.userId) + R"(,"wins":1,"summonerId":)" +
-           std::to_string(p.userId + 5) + R"(,"skinIndex":)" + std::to_string(p.skinIndex) + "}";
+// The champion and skin index follow from the id (2001 plays champion 11 with skin 1);
+// the `summonerId` as reported differs from `userId`, which alone counts.
+inline std::string PlayerJson(const PlayerDoc& p) {
+    return R"({"stats":{"CHAMPIONS_KILLED":3,"items":[1,2]},"botPlayer":)" + Bool(p.bot) + R"(,"championId":)" +
+           Num(p.userId % 1000 + 10) + R"(,"gameId":)" + Num(kGame) + R"(,"leaver":)" + Bool(p.leaver) +
+           R"(,"skinName":"Skin of )" + p.name + R"(","summonerName":")" + p.name + R"(","userId":)" + Num(p.userId) +
+           R"(,"summonerId":)" + Num(p.userId + 5) + R"(,"skinIndex":)" + Num(p.userId % 1000) + "}";
 }
 
-inline std::string TeamJson(const std::vector<PlayerDoc>& players, std::int32_t teamId, bool playerTeam) {
-    std::string list;
-    for (const PlayerDoc& p : players) list += (list.empty() ? "" : ",") + PlayerJson(p, teamId);
-    return R"({"stats":{},"players":[)" + list + R"(],"memberStatusString":"","name":"","tag":"","fullId":"",)" +
-           R"("teamId":)" + std::to_string(teamId) + R"(,"isBottomTeam":)" + (teamId == 100 ? "true" : "false") +
-           R"(,"isPlayerTeam":)" + (playerTeam ? "true" : "false") + R"(,"isWinningTeam":true,"championBans":[1,2]})";
+inline std::string TeamJson(const std::vector<PlayerDoc>& players, bool playerTeam) {
+    std::vector<std::string> list;
+    for (const PlayerDoc& p : players) list.push_back(PlayerJson(p));
+    return R"({"stats":{},"players":)" + JsonList(list) + R"(,"isPlayerTeam":)" + Bool(playerTeam) + "}";
 }
 
 // My team: me, two eligible team mates (2001, 2002), a bot (2003) and a leaver (2004);
 // the other team: five eligible-looking players (3001..3005) who must never be listed.
-inline std::vector<PlayerDoc> MyTeam() {
-    return {{kMe, "Me", false, false, 10, 0},
-            {2001, "Ally One", false, false, 11, 1},
-            {2003, "Bot", true, false, 13, 0},
-            {2002, "Ally Two", false, false, 12, 2},
-            {2004, "Leaver", false, true, 14, 0}};
-}
-
-inline std::vector<PlayerDoc> TheirTeam() {
-    std::vector<PlayerDoc> team;
-    for (std::uint64_t id = 3001; id <= 3005; ++id) team.push_back({id, "Enemy " + std::to_string(id)});
-    return team;
-}
-
 struct StatsDoc {
     std::string gameType = "MATCHED_GAME";
     std::string queueType = "NORMAL";
     bool earlySurrender = false;
-    std::vector<PlayerDoc> myTeam = MyTeam();
-    std::vector<PlayerDoc> theirTeam = TheirTeam();
-    std::uint64_t reportGameId = kReportGame;
+    std::vector<PlayerDoc> myTeam = {
+        {kMe, "Me"}, {2001, "Ally One"}, {2003, "Bot", true}, {2002, "Ally Two"}, {2004, "Leaver", false, true}};
 };
 
 inline std::string StatsJson(const StatsDoc& s = StatsDoc{}) {
-    return R"({"difficulty":"","gameId":)" + std::to_string(kGame) + R"(,"gameLength":1800,"gameMode":"CLASSIC",)" +
-           R"("gameMutators":[],"gameType":")" + s.gameType + R"(","imbalancedTeamsNoPoints":false,"invalid":false,)" +
-           R"("queueType":")" + s.queueType + R"(","ranked":false,"reportGameId":)" + std::to_string(s.reportGameId) +
-           R"(,"teams":[)" + TeamJson(s.theirTeam, 200, false) + "," + TeamJson(s.myTeam, 100, true) +
-           R"(],"myTeamStatus":"","summonerName":"Me","accountId":)" + std::to_string(kMyAccount) +
-           R"(,"summonerId":)" + std::to_string(kMe) + R"(,"championId":10,"gameEndedInEarlySurrender":)" +
-           (s.earlySurrender ? "true" : "false") + "}";
+    std::vector<PlayerDoc> theirTeam;
+    for (std::uint64_t id = 3001; id <= 3005; ++id) theirTeam.push_back({id, "Enemy " + Num(id)});
+    return R"({"gameId":)" + Num(kGame) + R"(,"gameMode":"CLASSIC","gameType":")" + s.gameType +
+           R"(","queueType":")" + s.queueType + R"(","reportGameId":)" + Num(kReportGame) + R"(,"teams":[)" +
+           TeamJson(theirTeam, false) + "," + TeamJson(s.myTeam, true) + R"(],"summonerId":)" + Num(kMe) +
+           R"(,"gameEndedInEarlySurrender":)" + Bool(s.earlySurrender) + "}";
 }
 
-inline std::string StateJson(int level, int checkpoint, bool locked) {
-    return R"({"level":)" + std::to_string(level) + R"(,"checkpoint":)" + std::to_string(checkpoint) +
-           R"(,"rewardsLocked":)" + (locked ? "true" : "false") + "}";
-}
-
-inline std::string LevelChangeJson(int fromLevel, int toLevel, const std::string& messageId = "honor_up") {
-    return R"({"actionType":"LEVEL_UP","previousState":)" + StateJson(fromLevel, 2, false) + R"(,"currentState":)" +
-           StateJson(toLevel, 0, false) +
-           R"(,"reward":{"rewardType":"KEY_FRAGMENT","quantity":1},"dynamicHonorMessage":{"messageId":")" + messageId +
-           R"(","value":)" + std::to_string(toLevel) + "}}";
+// A level change to `level`, checkpoint 0.
+inline std::string LevelChangeJson(int level) {
+    return R"({"actionType":"LEVEL_UP","previousState":{"level":1,"checkpoint":2,"rewardsLocked":false},)"
+           R"("currentState":{"level":)" + Num(level) + R"(,"checkpoint":0,"rewardsLocked":false},)" +
+           R"("reward":{"rewardType":"KEY_FRAGMENT","quantity":1},)" +
+           R"("dynamicHonorMessage":{"messageId":"honor_up","value":)" + Num(level) + "}}";
 }
 
 inline std::string RewardJson(const std::string& type, int quantity) {
-    return R"({"rewardType":")" + type + R"(","quantity":)" + std::to_string(quantity) +
-           R"(,"dynamicHonorMessage":{"messageId":"reward_msg","value":)" + std::to_string(quantity) + "}}";
+    return R"({"rewardType":")" + type + R"(","quantity":)" + Num(quantity) +
+           R"(,"dynamicHonorMessage":{"messageId":"reward_msg","value":)" + Num(quantity) + "}}";
 }
 
-// A JSON text as a JSON string literal (for a simple dialog message's params).
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
+// A simple dialog message whose one parameter is the JSON text `param`.
 inline std::string SimpleMessageJson(const std::string& msgId, const std::string& type, const std::string& param) {
-    return R"({"accountId":)" + std::to_string(kMyAccount) + R"(,"msgId":")" + msgId + R"(","type":")" + type +
-           R"(","params":[)" + Quote(param) + "]}";
+    std::string quoted;
+    for (char c : param) quoted += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return R"({"accountId":)" + Num(kMyAccount) + R"(,"msgId":")" + msgId + R"(","type":")" + type +
+           R"(","params":[")" + quoted + R"("]})";
 }
 
-inline std::string Recipient(std::uint64_t summonerId, std::uint64_t gameId, int honors) {
-    std::string list;
-    for (int i = 0; i < honors; ++i) {
-        list += std::string(i == 0 ? "" : ",") + R"({"honorCategory":"HEART","voterRelationship":"ALLY"})";
-    }
-    return R"({"summonerId":)" + std::to_string(summonerId) + R"(,"gameId":)" + std::to_string(gameId) +
-           R"(,"honors":[)" + list + "]}";
-}
-
-inline std::string VoteJson(std::uint64_t summonerId, const std::string& category, std::uint64_t gameId) {
-    return R"({"summonerId":)" + std::to_string(summonerId) + R"(,"honorCategory":")" + category + R"(","gameId":)" +
-           std::to_string(gameId) + "}";
+// An entry of the post-game ceremony: `summonerId` got `honors` honors in `gameId`.
+inline std::string Recipient(std::uint64_t summonerId, std::uint64_t gameId, std::size_t honors) {
+    const std::vector<std::string> list(honors, R"({"honorCategory":"HEART","voterRelationship":"ALLY"})");
+    return R"({"summonerId":)" + Num(summonerId) + R"(,"gameId":)" + Num(gameId) + R"(,"honors":)" + JsonList(list) +
+           "}";
 }
 
 // Names a parameterized case after the `name` of its row.
@@ -208,55 +174,47 @@ struct CaseName {
 
 class HonorHost : public ::testing::Test {
 protected:
-    // Resources the plug-in reads at Start.
-    void Login(std::uint64_t summonerId = kMe, std::uint64_t accountId = kMyAccount) {
-        Set(qivhost::kLoginSessionUri, LoginSessionJson(summonerId, accountId));
-    }
-    void Configure(bool enabled) { Set(qivhost::kHonorConfigUri, HonorConfigJson(enabled)); }
+    // The client's resources and messages. Each is delivered at once (the host turns that
+    // deliver it are run), so the plug-in has seen it on return; before Start, the plug-in
+    // reads it at Start.
     void Set(const std::string& uri, const std::string& json) {
         std::string error;
         ASSERT_TRUE(host.SetResource(uri, json, &error)) << uri << ": " << error;
+        Settle();
+    }
+    void Delete(const std::string& uri) {
+        ASSERT_TRUE(host.DeleteResource(uri)) << uri;
+        Settle();
+    }
+    void Login() { Set(qivhost::kLoginSessionUri, LoginSessionJson(kMe, kMyAccount)); }
+    void Configure(bool enabled) { Set(qivhost::kHonorConfigUri, HonorConfigJson(enabled)); }
+    void Phase(const std::string& phase) { Set(qivhost::kGameflowSessionUri, R"({"phase":")" + phase + R"("})"); }
+    void Step(const std::string& name, std::int32_t priority = 1) {
+        host.SetCurrentSequenceEvent(name, priority);
+        Settle();
     }
     void Message(const char* uri, const std::string& recordJson) {
         std::string error;
         ASSERT_TRUE(host.SetMessagingMessage(uri, recordJson, &error)) << uri << ": " << error;
+        Settle();
     }
-    void PushSimpleMessage(const std::string& json) {
+    void Push(const std::string& simpleMessageJson) {
         std::string error;
-        ASSERT_TRUE(host.PushVyreMessage(qivhost::kSimpleDialogMessageClass, json, &error)) << error;
-    }
-    // The same, then the host turns that deliver it: the plug-in has seen it on return.
-    void SetNow(const std::string& uri, const std::string& json) {
-        Set(uri, json);
+        ASSERT_TRUE(host.PushVyreMessage(qivhost::kSimpleDialogMessageClass, simpleMessageJson, &error)) << error;
         Settle();
     }
-    void MessageNow(const char* uri, const std::string& recordJson) {
-        Message(uri, recordJson);
-        Settle();
-    }
-    void ConfigureNow(bool enabled) {
-        Configure(enabled);
-        Settle();
-    }
-    void StepNow(const std::string& name, std::int32_t priority = 1) {
-        host.SetCurrentSequenceEvent(name, priority);
-        Settle();
-    }
-    void PhaseNow(const std::string& phase) { SetNow(qivhost::kGameflowSessionUri, GameflowJson(phase)); }
 
     // Loads and initializes the plug-in; the announcements of resources set before are
     // dropped unseen (the plug-in reads the resources themselves at Start).
     void Start() {
-        host.RunUntilIdle();
+        Settle();
         ASSERT_TRUE(host.Load(QIV_PLUGIN_PATH, qivhost::HostVersion{})) << host.Error();
         ASSERT_TRUE(host.Initialize());
     }
-    // Resources, login and an enabled configuration, started and settled.
+    // Logged in, with or without an enabled configuration, started and settled.
     void StartEnabled() {
-        Login();
         Configure(true);
-        Start();
-        Settle();
+        StartDisabled();
     }
     void StartDisabled() {
         Login();
@@ -267,34 +225,34 @@ protected:
     // The game ends: its statistics arrive, the "honor-vote" step comes up.
     void EndGame(const StatsDoc& stats = StatsDoc{}) {
         Set(qivhost::kEndOfGameStatsUri, StatsJson(stats));
-        host.SetCurrentSequenceEvent(kHonorVote, 1);
-        Settle();
+        Step(kHonorVote);
     }
 
     std::size_t Mark() const { return host.History().Calls().size(); }
-
     // The plug-in's publications after `mark`, once each: "<Type> <uri>".
     std::vector<std::string> Published(std::size_t mark = 0) const { return Collect(mark, false); }
-    // Publications and the plug-in's requests after `mark`, interleaved in their order.
+    // Publications and the plug-in's requests ("POST <url>") after `mark`, in their order.
     std::vector<std::string> Steps(std::size_t mark = 0) const { return Collect(mark, true); }
-    // The data of the last publication of `uri` (null when none), as JSON.
-    std::string LastData(const std::string& uri) const {
+    // The data of the last publication of the resource at `path` under kApi, as JSON.
+    std::string LastData(const std::string& path) const {
         std::string data = "(none)";
         for (const qivhost::DispatchedEvent& event : host.DispatchedNamed("OnJsonApiEvent")) {
             const rapidjson::Document payload = Parse(event.payloadJson);
-            if (payload["uri"].GetString() == uri) data = DataJson(payload);
+            if (payload["uri"].GetString() != kApi + path) continue;
+            rapidjson::StringBuffer buffer;
+            rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+            if (payload.HasMember("data")) payload["data"].Accept(writer);
+            data = payload.HasMember("data") ? buffer.GetString() : "null";
         }
         return data;
     }
     const std::vector<std::string>& PreEndOfGame() const { return host.Components().preEndOfGame.History(); }
 
-    // A call the plug-in answered without an error. The router leaves the status at 0
-    // when the handler sets none, which is every honor route.
+    // A call the plug-in answered without an error (the router leaves the status at 0).
     static bool Ok(const qivhost::RestAnswer& answer) {
         return answer.reachedPlugin && !answer.errorText.has_value() && answer.status == 0 && answer.released;
     }
-    // A REST call of the user interface; the answer's body as JSON (fields in name order,
-    // as the plug-in writes every structure).
+    // A REST call of the user interface; the answer's body as JSON, fields in name order.
     std::string Get(const std::string& path) {
         const qivhost::RestAnswer answer = host.Call("GET", kApi + path);
         EXPECT_TRUE(Ok(answer)) << path << ": " << answer.status << " " << answer.errorText.value_or("");
@@ -306,59 +264,34 @@ protected:
         return answer;
     }
     std::string Vote(std::uint64_t summonerId, const std::string& category, std::uint64_t gameId) {
-        const qivhost::RestAnswer answer = Post("honor-player", VoteJson(summonerId, category, gameId));
+        const qivhost::RestAnswer answer = Post("honor-player", R"({"summonerId":)" + Num(summonerId) +
+                                                                    R"(,"honorCategory":")" + category +
+                                                                    R"(","gameId":)" + Num(gameId) + "}");
         EXPECT_TRUE(Ok(answer)) << answer.status << " " << answer.errorText.value_or("");
         return answer.bodyJson;
-    }
-
-    void ExpectEveryPublicationDispatchedTwice() const {
-        const std::vector<qivhost::DispatchedEvent>& all = host.Dispatched();
-        ASSERT_EQ(all.size() % 2, 0u);
-        for (std::size_t i = 0; i + 1 < all.size(); i += 2) {
-            const rapidjson::Document payload = Parse(all[i].payloadJson);
-            EXPECT_EQ(all[i].name, qivhost::EventNameForUri(payload["uri"].GetString())) << i;
-            EXPECT_EQ(all[i + 1].name, "OnJsonApiEvent") << i;
-            EXPECT_EQ(all[i + 1].payloadJson, all[i].payloadJson) << i;
-        }
     }
 
     qivhost::DevHost host;
 
 private:
-    static std::string DataJson(const rapidjson::Value& payload);
-    static std::string TypeName(const rapidjson::Value& type) {
-        if (type.IsString()) return type.GetString();
-        static const char* const kNames[] = {"Create", "Update", "Delete"};
-        return type.IsUint() && type.GetUint() < 3 ? kNames[type.GetUint()] : "?";
-    }
-    static std::string QuotedUrl(const std::string& detail) {
-        const std::size_t open = detail.find('"');
-        const std::size_t close = detail.find('"', open + 1);
-        return open == std::string::npos || close == std::string::npos ? detail
-                                                                       : detail.substr(open + 1, close - open - 1);
-    }
+    // The host's record of each call: a dispatch is `"<event name>" <payload JSON>`, a
+    // request `<METHOD> "<url>" ...`.
     std::vector<std::string> Collect(std::size_t mark, bool withRequests) const {
         std::vector<std::string> steps;
         const std::vector<qivhost::HostCall>& calls = host.History().Calls();
         for (std::size_t i = mark; i < calls.size(); ++i) {
-            const qivhost::HostCall& call = calls[i];
-            if (call.slot == "DispatchEvent" && call.detail.rfind("\"OnJsonApiEvent\" ", 0) == 0) {
-                const rapidjson::Document payload = Parse(call.detail.substr(17));
-                steps.push_back(TypeName(payload["eventType"]) + " " + payload["uri"].GetString());
-            } else if (withRequests && call.slot == "PerformRequest") {
-                steps.push_back(call.detail.substr(0, call.detail.find(' ')) + " " + QuotedUrl(call.detail));
+            const std::string& detail = calls[i].detail;
+            if (calls[i].slot == "DispatchEvent" && detail.rfind("\"OnJsonApiEvent\" ", 0) == 0) {
+                const rapidjson::Document payload = Parse(detail.substr(17));
+                steps.push_back(std::string(payload["eventType"].GetString()) + " " + payload["uri"].GetString());
+            } else if (withRequests && calls[i].slot == "PerformRequest") {
+                const std::size_t open = detail.find('"');
+                steps.push_back(detail.substr(0, detail.find(' ')) + " " +
+                                detail.substr(open + 1, detail.find('"', open + 1) - open - 1));
             }
         }
         return steps;
     }
 };
-
-inline std::string HonorHost::DataJson(const rapidjson::Value& payload) {
-    if (!payload.HasMember("data")) return "null";
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    payload["data"].Accept(writer);
-    return buffer.GetString();
-}
 
 }  // namespace honor_e2e

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "dev_host.h"
+#include "core/dev_host.h"
 
 namespace {
 
@@ -16,7 +16,8 @@ using ::testing::HasSubstr;
 
 const char* PluginPath() { return QIV_PLUGIN_PATH; }
 
-// Which host versions are compatible is IsCompatibleHostVersion's test.
+// Which host versions are compatible is IsCompatibleHostVersion's test; that the callbacks
+// work, every other test's.
 TEST(PluginLoad, ANewerMinorHostGetsThePluginsOwnVersionBack) {
     qivhost::DevHost host;
     ASSERT_TRUE(host.Load(PluginPath(), qivhost::HostVersion{18, 3, 1})) << host.Error();
@@ -26,37 +27,29 @@ TEST(PluginLoad, ANewerMinorHostGetsThePluginsOwnVersionBack) {
     EXPECT_EQ(qivhost::ToString(qivhost::HostVersion{words[0], words[1], words[2]}), "18.0.0");
     const char* shortName = record.shortName;
     EXPECT_STREQ(shortName, "qiv-honor-v2");
-    EXPECT_TRUE(record.pluginContext != nullptr && record.routeTable != nullptr);
-    const PluginCallbacks* callbacks = record.callbacks;
-    ASSERT_TRUE(callbacks != nullptr);
-    EXPECT_TRUE(callbacks->Initialize != nullptr && callbacks->Shutdown != nullptr &&
-                callbacks->GetMemoryStatistics != nullptr);
 }
 
-bool SameCounters(const PluginMemoryStatistics& a, const PluginMemoryStatistics& b) {
-    return a.peakBytesInUse == b.peakBytesInUse && a.liveAllocationsAtPeak == b.liveAllocationsAtPeak &&
-           a.bytesAllocated == b.bytesAllocated && a.allocationCount == b.allocationCount &&
-           a.bytesFreed == b.bytesFreed && a.freeCount == b.freeCount && a.reserved == b.reserved;
-}
-
+// What the statistics count is CountingAllocator's test; here, that the library counts
+// its own allocations only.
 TEST(PluginLoad, CountsThePluginsAllocationsAndNeverTheHostsAndShutsDown) {
     qivhost::DevHost host;
     ASSERT_TRUE(host.Load(PluginPath(), qivhost::HostVersion{}));
     EXPECT_TRUE(host.Calls().empty()) << "no host-core call may happen before Initialize";
     const PluginMemoryStatistics loaded = host.GetMemoryStatistics();
     EXPECT_TRUE(loaded.allocationCount > 0 && loaded.bytesAllocated > 0) << "registration allocates";
-    EXPECT_TRUE(loaded.peakBytesInUse > 0 && loaded.liveAllocationsAtPeak > 0);
-    EXPECT_TRUE(loaded.reserved == 0);
 
     // The host allocates and frees through its own operator new, malloc and the
     // standard containers; none of it may reach the plug-in's allocator.
     std::vector<std::unique_ptr<char[]>> blocks;
     for (int i = 0; i < 1000; ++i) blocks.push_back(std::make_unique<char[]>(static_cast<std::size_t>(16 + i)));
-    std::string grown;
-    for (int i = 0; i < 10000; ++i) grown += 'x';
+    std::string grown(10000, 'x');
     blocks.clear();
     const PluginMemoryStatistics afterHost = host.GetMemoryStatistics();
-    EXPECT_TRUE(SameCounters(loaded, afterHost));
+    EXPECT_TRUE(loaded.peakBytesInUse == afterHost.peakBytesInUse &&
+                loaded.liveAllocationsAtPeak == afterHost.liveAllocationsAtPeak &&
+                loaded.bytesAllocated == afterHost.bytesAllocated &&
+                loaded.allocationCount == afterHost.allocationCount && loaded.bytesFreed == afterHost.bytesFreed &&
+                loaded.freeCount == afterHost.freeCount);
 
     ASSERT_TRUE(host.Initialize());
     const PluginMemoryStatistics afterPlugin = host.GetMemoryStatistics();

@@ -1,143 +1,143 @@
-// The acknowledgement of a level change or reward waits for the Vyre "ack" invocation;
-// news the host delivers during that wait must survive it. The host core here delivers a
-// newer simple dialog message from inside the invocation, as a nested delivery would.
+// The acknowledgement of news, one path for both kinds (level change and reward):
+// ActiveHonorLogic on a HonorState, with services that record what would leave the
+// plug-in. News that came as a simple dialog message is acknowledged ("ack") once;
+// news that the host delivers while the "ack" waits is news of its own. What the "ack"
+// carries on the wire, and news without a message, are the HonorNews end-to-end tests'.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "binding/host_value.h"
-#include "codec/json_reader.h"
-#include "honor/honor_plugin.h"
+#include "honor/active_honor_logic.h"
 
 namespace Vorn::Client::Honor {
 namespace {
 
-struct NestingCore {
-    HostCore core{};
-    std::vector<std::string> dispatched;  // "<eventType> <uri>", each publication once
-    std::vector<std::string> invocations;
-    std::function<void()> duringInvoke;
+// Records publications ("Update <uri>") and the msgIds of the "ack"s; `duringAck` runs
+// inside the wait for the next "ack", as a nested delivery would.
+class RecordingServices final : public HonorServices {
+public:
+    std::vector<std::string> published;
+    std::vector<std::string> acked;
+    std::function<void()> duringAck;
+    bool ackFails = false;
+
+    void PublishResource(const std::string& uri, const Publication&) override { published.push_back("Create " + uri); }
+    void PublishUpdate(const std::string& uri, const Publication&) override { published.push_back("Update " + uri); }
+    void DeleteResource(const std::string& uri) override { published.push_back("Delete " + uri); }
+    Outcome<void> Request(vclient::HttpMethod, const std::string&) override { return {}; }
+    // The honor server plays no part in an acknowledgement.
+    Pending<std::string> CallServiceProxy(const std::string&, const std::string&,
+                                          const ServiceProxy::HonorPlayerRequest&) override { return {}; }
+    Pending<ServiceProxy::RetrieveProfileResponse> CallServiceProxy(const std::string&, const std::string&,
+                                                                    const vclient::BindingProperty&) override {
+        return {};
+    }
+    Pending<void> InvokeVyre(const std::string&, const std::string&,
+                             const Api::VyreSimpleMessageResponse& response) override {
+        acked.push_back(response.msgId);
+        std::promise<Outcome<void>> answer;
+        answer.set_value(ackFails ? Outcome<void>(vclient::Failure(503, "away")) : Outcome<void>());
+        return answer.get_future();
+    }
+    Outcome<std::string> Await(Pending<std::string> future) override { return future.get(); }
+    Outcome<ServiceProxy::RetrieveProfileResponse> Await(
+        Pending<ServiceProxy::RetrieveProfileResponse> future) override {
+        return future.get();
+    }
+    Outcome<void> Await(Pending<void> future) override {
+        if (duringAck) std::exchange(duringAck, nullptr)();
+        return future.get();
+    }
 };
 
-NestingCore& Of(const HostCore* self) { return *reinterpret_cast<NestingCore*>(const_cast<HostCore*>(self)); }
+struct Kind {
+    const char* name;
+    NewsKind kind;
+    std::vector<std::string> announced;  // what an arrival publishes
+    std::string deleted;
+    friend void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
+};
 
-// Answers the configuration read with the feature enabled and every other read with 404.
-void PerformRequest(const HostCore* self, HostResponse* response, const HostRequest* request) {
-    const std::string url = request->url;
-    if (url == "/qiv-login/v1/session/invoke") {
-        Of(self).invocations.push_back(url);
-        if (Of(self).duringInvoke) {
-            const std::function<void()> nested = std::move(Of(self).duringInvoke);
-            Of(self).duringInvoke = nullptr;
-            nested();
-        }
-        return;
-    }
-    if (url == "/qiv-platform-config/v1/namespaces/Honor") {
-        vclient::BindingResult config = vclient::JsonToBinding(R"({"Enabled": true})");
-        HostValue body{};
-        ASSERT_TRUE(vclient::BindingToHostValue(body, config.Value(), nullptr));
-        response->body = body;
-        response->release = [](HostResponse* r) {
-            HostValue owned = r->body;
-            vclient::HostValueClear(owned);
-        };
-        return;
-    }
-    if (request->method == 2) {
-        response->errorText = "absent";
-        response->status = 404;
-    }
-}
-
-void DispatchEvent(const HostCore* self, const HostEvent* event) {
-    const std::string name = event->name;
-    if (name != "OnJsonApiEvent") return;  // count each publication once
-    vclient::BindingResult result;
-    vclient::BindingProperty payload;
-    const HostValue value = event->payload;
-    ASSERT_TRUE(vclient::HostValueToBinding(result, payload, value, "event"));
-    Of(self).dispatched.push_back(payload.Find("eventType").GetString() + " " + payload.Find("uri").GetString());
-}
-
-Api::VyreSimpleMessage Message(const std::string& msgId, const std::string& type, const std::string& payload) {
-    Api::VyreSimpleMessage message;
-    message.msgId = msgId;
-    message.type = type;
-    message.params = {payload};
-    return message;
-}
-
-class NewsAckTest : public ::testing::Test {
+class NewsAck : public ::testing::TestWithParam<Kind> {
 protected:
-    void SetUp() override {
-        host_.core.PerformRequest = &PerformRequest;
-        host_.core.DispatchEvent = &DispatchEvent;
-        host_.core.SubscribeEvent = [](const HostCore*, const char*, std::uint32_t, HostEventCallback, void*,
-                                       std::uint32_t) {};
-        host_.core.UnsubscribeEvent = [](const HostCore*, const char*, std::uint32_t) {};
-        plugin_ = new HonorPlugin();
-        PluginLoadRecord record{};
-        record.apiMajor = 18;
-        plugin_->Register(&record, "qiv-honor-v2");
-        callbacks_ = record.callbacks;
-        context_.core = &host_.core;
-        context_.clientHandle = 5;
-        ASSERT_EQ(callbacks_->Initialize(plugin_, &context_), 1);
-        ASSERT_TRUE(plugin_->Enabled());
-        host_.dispatched.clear();
+    bool LevelChange() const { return GetParam().kind == NewsKind::LevelChange; }
+    // News arrives as HonorPlugin hands it on: into the state (with the simple dialog
+    // message `msgId`, none when empty), then to the logic. `id` tells the news apart.
+    void Arrive(const std::string& id, const std::string& msgId = "") {
+        Api::VyreSimpleMessage message;
+        message.msgId = msgId;
+        if (!msgId.empty()) state.KeepMessage(GetParam().kind, message);
+        if (LevelChange()) {
+            Api::VendedHonorChange change;
+            change.actionType = id;
+            state.ReceiveLevelChange(change);
+            logic.OnLevelChange(change);
+        } else {
+            Api::VendedReward reward;
+            reward.rewardType = id;
+            state.ReceiveReward(reward);
+            logic.OnRewardGranted(reward);
+        }
     }
-    void TearDown() override { callbacks_->Shutdown(plugin_); }
+    void Ack() { LevelChange() ? logic.AckLevelChange() : logic.AckRewardGranted(); }
+    std::string Pending() {
+        return LevelChange() ? logic.GetLevelChange().actionType : logic.GetRewardGranted().rewardType;
+    }
+    std::string KeptMessage() const {
+        const auto& message = state.Message(GetParam().kind);
+        return message.has_value() ? message->msgId : "(none)";
+    }
 
-    NestingCore host_;
-    HostContext context_{};
-    HonorPlugin* plugin_ = nullptr;
-    const PluginCallbacks* callbacks_ = nullptr;
+    HonorState state;
+    RecordingServices services;
+    ActiveHonorLogic logic{state, services, std::make_shared<BallotBuilder>()};
 };
 
-TEST_F(NewsAckTest, ALevelChangeDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
-    plugin_->OnSimpleDialogMessage(Message("first", "level-change", R"({"actionType":"one"})"));
-    host_.duringInvoke = [&] {
-        plugin_->OnSimpleDialogMessage(Message("second", "level-change", R"({"actionType":"two"})"));
-    };
-    host_.dispatched.clear();
-    plugin_->AckLevelChange();
-    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Update /qiv-honor-v2/v1/level-change",
-                                                          "Update /qiv-honor-v2/v1/profile"}))
-        << "the newer change is published and not deleted";
-    EXPECT_EQ(plugin_->GetLevelChange().actionType, "two");
-    ASSERT_TRUE(plugin_->LevelChangeMessage().has_value());
-    EXPECT_EQ(plugin_->LevelChangeMessage()->msgId, "second");
-
-    host_.dispatched.clear();
-    plugin_->AckLevelChange();
-    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Delete /qiv-honor-v2/v1/level-change"}));
-    EXPECT_EQ(host_.invocations.size(), 2u) << "each message is acknowledged once";
-    EXPECT_FALSE(plugin_->LevelChangeMessage().has_value());
-    EXPECT_EQ(plugin_->GetLevelChange().actionType, "");
+// Also when the "ack" fails: the message is not kept for a second try.
+TEST_P(NewsAck, TheKeptMessageIsAcknowledgedOnceWhicheverRoadTheLatestNewsCameBy) {
+    Arrive("one", "m-1");
+    Arrive("two");  // from the messaging service
+    services.ackFails = true;
+    services.published.clear();
+    Ack();
+    Ack();
+    EXPECT_EQ(services.acked, std::vector<std::string>{"m-1"});
+    EXPECT_EQ(services.published, (std::vector<std::string>{GetParam().deleted, GetParam().deleted}));
+    EXPECT_EQ(Pending(), "");
+    EXPECT_EQ(KeptMessage(), "(none)");
 }
 
-TEST_F(NewsAckTest, ARewardDeliveredDuringTheAckStaysPendingWithItsOwnMessage) {
-    plugin_->OnSimpleDialogMessage(Message("first", "reward-granted", R"({"rewardType":"chest"})"));
-    host_.duringInvoke = [&] {
-        plugin_->OnSimpleDialogMessage(Message("second", "reward-granted", R"({"rewardType":"key"})"));
-    };
-    host_.dispatched.clear();
-    plugin_->AckRewardGranted();
-    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Update /qiv-honor-v2/v1/reward-granted"}));
-    EXPECT_EQ(plugin_->GetRewardGranted().rewardType, "key");
-    ASSERT_TRUE(plugin_->RewardMessage().has_value());
-    EXPECT_EQ(plugin_->RewardMessage()->msgId, "second");
+TEST_P(NewsAck, NewsArrivingDuringTheAckStaysPendingWithItsOwnMessage) {
+    Arrive("first", "m-1");
+    services.duringAck = [&] { Arrive("second", "m-2"); };
+    services.published.clear();
+    Ack();
+    EXPECT_EQ(services.published, GetParam().announced) << "the newer news is published and not deleted";
+    EXPECT_EQ(Pending(), "second");
+    EXPECT_EQ(KeptMessage(), "m-2");
 
-    host_.dispatched.clear();
-    plugin_->AckRewardGranted();
-    EXPECT_EQ(host_.dispatched, (std::vector<std::string>{"Delete /qiv-honor-v2/v1/reward-granted"}));
-    EXPECT_EQ(host_.invocations.size(), 2u) << "each message is acknowledged once";
-    EXPECT_FALSE(plugin_->RewardMessage().has_value());
-    EXPECT_EQ(plugin_->GetRewardGranted().rewardType, "");
+    services.published.clear();
+    Ack();
+    EXPECT_EQ(services.acked, (std::vector<std::string>{"m-1", "m-2"}));
+    EXPECT_EQ(services.published, std::vector<std::string>{GetParam().deleted});
+    EXPECT_EQ(Pending(), "");
+    EXPECT_EQ(KeptMessage(), "(none)");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    News, NewsAck,
+    ::testing::Values(Kind{"LevelChange", NewsKind::LevelChange,
+                           {"Update /qiv-honor-v2/v1/level-change", "Update /qiv-honor-v2/v1/profile"},
+                           "Delete /qiv-honor-v2/v1/level-change"},
+                      Kind{"Reward", NewsKind::Reward, {"Update /qiv-honor-v2/v1/reward-granted"},
+                           "Delete /qiv-honor-v2/v1/reward-granted"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 }  // namespace
 }  // namespace Vorn::Client::Honor

@@ -5,11 +5,12 @@
 // does. Commands:
 //   subscribe?name=N&flag=F     unsubscribe?name=N        dispatch?name=N&text=T
 //   get?url=U                   timer?name=N&delay=SECONDS
-//   proxy?service=S&method=M&payload=P     (uuid request, then waits for the reply)
-//   log?level=L&text=T          events (everything received so far)   stream (a streamed answer)
-// Everything it builds for a host call it frees right after the call, so a host that
-// keeps a pointer into it fails under AddressSanitizer.
-#include <algorithm>
+//   proxy?service=S&method=M&payload=P     (a uuid request, then a wait for the next reply)
+//   log?level=L&text=T          events (every event received and timer fired so far)
+//   stream (a streamed answer)  echo (the incoming request as the plug-in saw it)
+// Everything it builds for a host call lives in an arena freed right after the call (a
+// response's arena when the host releases it), so a host that keeps a pointer into it
+// fails under AddressSanitizer.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -24,109 +25,76 @@ namespace {
 
 // ---- values ----
 
-char* Dup(const std::string& text) {
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
+// Owns the texts and arrays of the values built in it. Every array gets one spare entry, so
+// that an empty one still has an address.
+struct Arena {
+    std::deque<std::string> texts;
+    std::deque<std::vector<HostValue>> elements;
+    std::deque<std::vector<HostStructureEntry>> entries;
 
-HostValue Text(const std::string& text) {
-    HostValue value{};
-    value.kind = QIV_HOST_VALUE_OWNED_STRING;
-    value.string.text = Dup(text);
-    value.string.length = static_cast<std::uint32_t>(text.size());
-    return value;
-}
-
-HostValue Signed(std::int64_t number) {
-    HostValue value{};
-    value.kind = QIV_HOST_VALUE_SIGNED;
-    value.signedValue = number;
-    return value;
-}
-
-HostValue Unsigned(std::uint64_t number) {
-    HostValue value{};
-    value.kind = QIV_HOST_VALUE_UNSIGNED;
-    value.unsignedValue = number;
-    return value;
-}
-
-HostValue Structure(const std::vector<std::pair<std::string, HostValue>>& members) {
-    HostValue value{};
-    value.kind = QIV_HOST_VALUE_STRUCTURE;
-    value.structure.count = static_cast<std::uint32_t>(members.size());
-    value.structure.entries = static_cast<HostStructureEntry*>(std::calloc(members.size() + 1, sizeof(HostStructureEntry)));
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        value.structure.entries[i].name = Dup(members[i].first);
-        value.structure.entries[i].nameOwned = 1;
-        value.structure.entries[i].value = members[i].second;
+    HostValue Text(std::string text) {
+        HostValue value{};
+        value.kind = QIV_HOST_VALUE_OWNED_STRING;
+        value.string.text = texts.emplace_back(std::move(text)).c_str();
+        value.string.length = static_cast<std::uint32_t>(texts.back().size());
+        return value;
     }
-    return value;
-}
 
-HostValue Collection(const std::vector<HostValue>& elements) {
-    HostValue value{};
-    value.kind = QIV_HOST_VALUE_COLLECTION;
-    value.collection.count = static_cast<std::uint32_t>(elements.size());
-    value.collection.elements = static_cast<HostValue*>(std::calloc(elements.size() + 1, sizeof(HostValue)));
-    for (std::size_t i = 0; i < elements.size(); ++i) value.collection.elements[i] = elements[i];
-    return value;
-}
-
-void Clear(HostValue& value) {
-    switch (value.kind) {
-        case QIV_HOST_VALUE_OWNED_STRING: std::free(const_cast<char*>(value.string.text)); break;
-        case QIV_HOST_VALUE_OWNED_BLOB: std::free(const_cast<std::uint8_t*>(value.blob.bytes)); break;
-        case QIV_HOST_VALUE_COLLECTION:
-            for (std::uint32_t i = 0; i < value.collection.count; ++i) Clear(value.collection.elements[i]);
-            std::free(value.collection.elements);
-            break;
-        case QIV_HOST_VALUE_STRUCTURE:
-            for (std::uint32_t i = 0; i < value.structure.count; ++i) {
-                if (value.structure.entries[i].nameOwned != 0) std::free(const_cast<char*>(value.structure.entries[i].name));
-                Clear(value.structure.entries[i].value);
-            }
-            std::free(value.structure.entries);
-            break;
-        default: break;
-    }
-    value = HostValue{};
-}
-
-// A deep copy into this plug-in's own memory: what the host hands over stays the host's.
-HostValue Copy(const HostValue& source) {
-    switch (source.kind) {
-        case QIV_HOST_VALUE_STRING:
-        case QIV_HOST_VALUE_OWNED_STRING: return Text(source.string.text == nullptr ? "" : source.string.text);
-        case QIV_HOST_VALUE_COLLECTION: {
-            std::vector<HostValue> elements;
-            for (std::uint32_t i = 0; i < source.collection.count; ++i) elements.push_back(Copy(source.collection.elements[i]));
-            return Collection(elements);
+    HostValue Structure(const std::vector<std::pair<std::string, HostValue>>& members) {
+        std::vector<HostStructureEntry>& list = entries.emplace_back(members.size() + 1, HostStructureEntry{});
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            list[i].name = Text(members[i].first).string.text;
+            list[i].nameOwned = 1;
+            list[i].value = members[i].second;
         }
-        case QIV_HOST_VALUE_STRUCTURE: {
-            std::vector<std::pair<std::string, HostValue>> members;
-            for (std::uint32_t i = 0; i < source.structure.count; ++i) {
-                const char* name = source.structure.entries[i].name;
-                members.emplace_back(name == nullptr ? "" : name, Copy(source.structure.entries[i].value));
-            }
-            return Structure(members);
-        }
-        case QIV_HOST_VALUE_BLOB:
-        case QIV_HOST_VALUE_OWNED_BLOB: return HostValue{};
-        default: return source;
+        HostValue value{};
+        value.kind = QIV_HOST_VALUE_STRUCTURE;
+        value.structure.count = static_cast<std::uint32_t>(members.size());
+        value.structure.entries = list.data();
+        return value;
     }
-}
 
-std::string FieldText(const HostValue& value, const char* field) {
-    if (value.kind != QIV_HOST_VALUE_STRUCTURE) return "";
-    for (std::uint32_t i = 0; i < value.structure.count; ++i) {
-        const HostStructureEntry& entry = value.structure.entries[i];
-        if (std::strcmp(entry.name, field) != 0) continue;
-        const std::uint32_t kind = entry.value.kind;
-        if (kind == QIV_HOST_VALUE_STRING || kind == QIV_HOST_VALUE_OWNED_STRING) return entry.value.string.text;
+    HostValue Collection(const std::vector<HostValue>& list) {
+        HostValue value{};
+        value.kind = QIV_HOST_VALUE_COLLECTION;
+        value.collection.count = static_cast<std::uint32_t>(list.size());
+        std::vector<HostValue>& stored = elements.emplace_back(list);
+        stored.emplace_back();
+        value.collection.elements = stored.data();
+        return value;
     }
-    return "";
+
+    // A deep copy: what the host hands over stays the host's.
+    HostValue Copy(const HostValue& source) {
+        switch (source.kind) {
+            case QIV_HOST_VALUE_STRING:
+            case QIV_HOST_VALUE_OWNED_STRING: return Text(source.string.text == nullptr ? "" : source.string.text);
+            case QIV_HOST_VALUE_COLLECTION: {
+                std::vector<HostValue> list;
+                for (std::uint32_t i = 0; i < source.collection.count; ++i) list.push_back(Copy(source.collection.elements[i]));
+                return Collection(list);
+            }
+            case QIV_HOST_VALUE_STRUCTURE: {
+                std::vector<std::pair<std::string, HostValue>> members;
+                for (std::uint32_t i = 0; i < source.structure.count; ++i) {
+                    const HostStructureEntry& entry = source.structure.entries[i];
+                    members.emplace_back(entry.name == nullptr ? "" : entry.name, Copy(entry.value));
+                }
+                return Structure(members);
+            }
+            case QIV_HOST_VALUE_BLOB:
+            case QIV_HOST_VALUE_OWNED_BLOB: return HostValue{};
+            default: return source;
+        }
+    }
+};
+
+HostValue Number(std::uint32_t kind, std::int64_t number) {
+    HostValue value{};
+    value.kind = kind;
+    if (kind == QIV_HOST_VALUE_SIGNED) value.signedValue = number;
+    else value.unsignedValue = static_cast<std::uint64_t>(number);
+    return value;
 }
 
 // ---- the plug-in ----
@@ -139,71 +107,60 @@ struct Received {
 
 struct FakePlugin {
     HostContext host{};
-    std::vector<std::string> subscribed;
-    std::vector<Received> events;
-    std::vector<std::string> timers;
+    Arena kept;  // copies of what the plug-in received
+    std::vector<Received> events;  // and the timers that fired, as "timer <name>"
+    std::map<const HostResponse*, Arena> answers;  // until the host releases them
 };
 
 FakePlugin* g_plugin = nullptr;
 const HostCore* Core() { return g_plugin->host.core; }
 
 void QIV_CALL OnEvent(const HostEvent* event) {
-    g_plugin->events.push_back(Received{event->name, Copy(event->payload), event->context == g_plugin});
+    g_plugin->events.push_back(Received{event->name, g_plugin->kept.Copy(event->payload), event->context == g_plugin});
 }
 
-void QIV_CALL OnTimer(void* context) { g_plugin->timers.push_back(static_cast<const char*>(context)); }
+void QIV_CALL OnTimer(void* context) {
+    g_plugin->events.push_back(Received{std::string("timer ") + static_cast<const char*>(context), HostValue{}, true});
+}
 
 void Subscribe(const std::string& name, std::uint32_t flag) {
     Core()->SubscribeEvent(Core(), name.c_str(), g_plugin->host.clientHandle, &OnEvent, g_plugin, flag);
-    g_plugin->subscribed.push_back(name);
 }
 
 using Query = std::map<std::string, std::string>;
 
 Query ParseQuery(const std::string& url) {
     Query query;
-    const std::size_t mark = url.find('?');
-    if (mark == std::string::npos) return query;
-    std::size_t at = mark + 1;
-    while (at <= url.size()) {
-        const std::size_t amp = std::min(url.find('&', at), url.size());
-        const std::string piece = url.substr(at, amp - at);
+    std::size_t at = url.find('?');
+    while (at != std::string::npos) {
+        const std::size_t end = url.find('&', at + 1);
+        const std::string piece = url.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
         const std::size_t eq = piece.find('=');
         query[piece.substr(0, eq)] = eq == std::string::npos ? "" : piece.substr(eq + 1);
-        at = amp + 1;
+        at = end;
     }
     return query;
 }
 
-struct Outcome {
-    std::int32_t status = 0;
-    std::string error;
-    HostValue body{};
-};
+std::string Arg(const Query& q, const char* name) { return q.count(name) != 0 ? q.at(name) : ""; }
 
-// Reads a streamed body the way the runtime does: 4096-byte reads, a yield after a short one.
-bool ReadStream(const HostResponse& response, std::string& text) {
+// Reads a streamed body in 4096-byte reads, as the runtime does.
+std::string ReadStream(const HostResponse& response) {
+    std::string text;
     std::uint8_t more = 1;
     bool ok = true;
-    while (more != 0) {
+    while (ok && more != 0) {
         char buffer[4096];
         std::uint32_t length = sizeof buffer;
-        if (response.readChunk(response.streamContext, buffer, &length, &more) == 0) {
-            ok = false;
-            break;
-        }
-        text.append(buffer, length);
-        if (length < sizeof buffer && more != 0) {
-            Core()->BeginWait(Core(), "Wait: yield", 0);
-            Core()->RunPending(Core());
-            (void)Core()->EndWait(Core());
-        }
+        ok = response.readChunk(response.streamContext, buffer, &length, &more) != 0;
+        if (ok) text.append(buffer, length);
     }
     if (response.closeStream != nullptr) response.closeStream(response.streamContext);
-    return ok;
+    return ok ? text : "<stream read failed>";
 }
 
-Outcome Perform(std::uint32_t method, const std::string& url, std::vector<HostValue> parameters) {
+// Performs a request with positional parameters; answers {status, error, body}.
+HostValue Perform(Arena& out, std::uint32_t method, const std::string& url, const std::vector<HostValue>& parameters) {
     std::vector<HostRequestParameter> array(parameters.size());
     for (std::size_t i = 0; i < parameters.size(); ++i) array[i].value = parameters[i];
     HostRequest request{};
@@ -214,165 +171,140 @@ Outcome Perform(std::uint32_t method, const std::string& url, std::vector<HostVa
     request.clientHandle = g_plugin->host.clientHandle;
     HostResponse response{};
     Core()->PerformRequest(Core(), &response, &request);
-    for (HostValue& value : parameters) Clear(value);
-    Outcome outcome;
-    outcome.status = response.status;
-    if (response.errorText != nullptr) outcome.error = response.errorText;
-    std::string streamed;
-    if (response.readChunk != nullptr) {
-        outcome.body = ReadStream(response, streamed) ? Text(streamed) : Text("<stream read failed>");
-    } else {
-        outcome.body = Copy(response.body);
-    }
+    const HostValue body = response.readChunk != nullptr ? out.Text(ReadStream(response)) : out.Copy(response.body);
+    HostValue outcome = out.Structure({{"status", Number(QIV_HOST_VALUE_SIGNED, response.status)},
+                                       {"error", out.Text(response.errorText == nullptr ? "" : response.errorText)},
+                                       {"body", body}});
     if (response.release != nullptr) response.release(&response);
     return outcome;
 }
 
-HostValue OutcomeValue(Outcome outcome) {
-    return Structure({{"status", Signed(outcome.status)}, {"error", Text(outcome.error)}, {"body", outcome.body}});
-}
-
-// Sends a uuid request and waits, turn by turn, for the reply event with that uuid.
-HostValue Proxy(const Query& q) {
-    Outcome started = Perform(QIV_HTTP_POST, "/qiv-login/v1/service-proxy-uuid-requests",
-                              {Text(q.at("service")), Text(q.at("method")), Unsigned(g_plugin->host.clientHandle),
-                               Text(q.count("payload") ? q.at("payload") : "{}")});
-    std::string uuid = started.body.kind == QIV_HOST_VALUE_OWNED_STRING ? started.body.string.text : "";
-    Clear(started.body);
-    if (!started.error.empty()) return Structure({{"error", Text(started.error)}});
+// Sends a uuid request and waits, turn by turn, for the next reply event.
+HostValue Proxy(Arena& out, const Query& q) {
+    HostValue started{};
+    {
+        Arena parameters;  // gone before the reply comes
+        started = Perform(out, QIV_HTTP_POST, "/qiv-login/v1/service-proxy-uuid-requests",
+                          {parameters.Text(Arg(q, "service")), parameters.Text(Arg(q, "method")),
+                           Number(QIV_HOST_VALUE_UNSIGNED, g_plugin->host.clientHandle),
+                           parameters.Text(q.count("payload") != 0 ? q.at("payload") : "{}")});
+    }
+    if (started.structure.entries[0].value.signedValue != 200) return started;
     Core()->BeginWait(Core(), "Wait: future<proxy>", 0);
-    std::size_t seen = 0;
-    for (;;) {
+    for (std::size_t seen = g_plugin->events.size();; Core()->RunPending(Core())) {
         for (; seen < g_plugin->events.size(); ++seen) {
-            const Received& event = g_plugin->events[seen];
-            if (event.name != "OnServiceProxyUuidEvent" || FieldText(event.payload, "uuid") != uuid) continue;
+            if (g_plugin->events[seen].name != "OnServiceProxyUuidEvent") continue;
             const std::uint64_t turns = Core()->EndWait(Core());
-            return Structure({{"uuid", Text(uuid)}, {"reply", Copy(event.payload)}, {"turns", Unsigned(turns)}});
+            return out.Structure({{"reply", g_plugin->events[seen].payload},
+                                  {"turns", Number(QIV_HOST_VALUE_UNSIGNED, static_cast<std::int64_t>(turns))}});
         }
-        Core()->RunPending(Core());
     }
 }
 
-HostValue Events() {
+HostValue Events(Arena& out) {
     std::vector<HostValue> list;
     for (const Received& event : g_plugin->events) {
-        list.push_back(Structure({{"name", Text(event.name)},
-                                  {"payload", Copy(event.payload)},
-                                  {"contextMatched", Unsigned(event.contextMatched ? 1 : 0)}}));
+        list.push_back(out.Structure({{"name", out.Text(event.name)},
+                                      {"payload", event.payload},
+                                      {"contextMatched", Number(QIV_HOST_VALUE_UNSIGNED, event.contextMatched)}}));
     }
-    std::vector<HostValue> timers;
-    for (const std::string& name : g_plugin->timers) timers.push_back(Text(name));
-    return Structure({{"events", Collection(list)}, {"timers", Collection(timers)}});
+    return out.Structure({{"events", out.Collection(list)}});
 }
 
-HostValue Dispatch(const Query& q) {
+void Dispatch(const Query& q) {
     // A borrowed text (kind 5) in the payload: the host must copy it, not keep the pointer.
-    std::string borrowed = q.count("text") ? q.at("text") : "";
+    const std::string borrowed = Arg(q, "text");
     HostValue text{};
     text.kind = QIV_HOST_VALUE_STRING;
     text.string.text = borrowed.c_str();
     text.string.length = static_cast<std::uint32_t>(borrowed.size());
-    HostValue flag{};
-    flag.kind = QIV_HOST_VALUE_BOOL;
-    flag.boolean = 1;
+    Arena payload;
+    const std::string name = Arg(q, "name");
     HostEvent event{};
-    const std::string name = q.at("name");
     event.name = name.c_str();
-    event.payload = Structure({{"text", text}, {"n", Signed(-5)}, {"list", Collection({flag, Unsigned(7)})}});
+    event.payload = payload.Structure({{"text", text}, {"n", Number(QIV_HOST_VALUE_SIGNED, -5)}});
     Core()->DispatchEvent(Core(), &event);
-    Clear(event.payload);
-    return Structure({});
 }
 
-HostValue Run(const std::string& command, const Query& q) {
-    if (command == "subscribe") Subscribe(q.at("name"), q.count("flag") ? static_cast<std::uint32_t>(std::atoi(q.at("flag").c_str())) : 0u);
-    else if (command == "unsubscribe") Core()->UnsubscribeEvent(Core(), q.at("name").c_str(), g_plugin->host.clientHandle);
-    else if (command == "dispatch") return Dispatch(q);
-    else if (command == "get") return OutcomeValue(Perform(QIV_HTTP_GET, q.at("url"), {}));
-    else if (command == "proxy") return Proxy(q);
-    else if (command == "timer") {
-        static std::deque<std::string> names;  // labels live as long as the library (stable addresses)
-        names.push_back(q.at("name"));
-        Core()->ScheduleTimer(Core(), names.back().c_str(), &OnTimer, const_cast<char*>(names.back().c_str()),
-                              std::atof(q.at("delay").c_str()), 0);
-    } else if (command == "log") {
-        Core()->WriteLog(Core(), std::atoi(q.at("level").c_str()), q.at("text").c_str());
-    } else if (command == "events") {
-        return Events();
+HostValue Run(Arena& out, const std::string& command, const Query& q) {
+    if (command == "subscribe") Subscribe(Arg(q, "name"), static_cast<std::uint32_t>(std::atoi(Arg(q, "flag").c_str())));
+    if (command == "unsubscribe") Core()->UnsubscribeEvent(Core(), Arg(q, "name").c_str(), g_plugin->host.clientHandle);
+    if (command == "dispatch") Dispatch(q);
+    if (command == "log") Core()->WriteLog(Core(), std::atoi(Arg(q, "level").c_str()), Arg(q, "text").c_str());
+    if (command == "timer") {
+        static std::deque<std::string> names;  // the contexts live as long as the library
+        const char* name = names.emplace_back(Arg(q, "name")).c_str();
+        Core()->ScheduleTimer(Core(), name, &OnTimer, const_cast<char*>(name), std::atof(Arg(q, "delay").c_str()), 0);
     }
-    return Structure({});
+    if (command == "get") return Perform(out, QIV_HTTP_GET, Arg(q, "url"), {});
+    if (command == "proxy") return Proxy(out, q);
+    if (command == "events") return Events(out);
+    return out.Structure({});
+}
+
+HostValue Echo(Arena& out, const HostRequest& request) {
+    std::vector<std::pair<std::string, HostValue>> headers;
+    for (std::uint32_t i = 0; i < request.headerCount; ++i) {
+        headers.emplace_back(request.headers[i].name, out.Text(request.headers[i].value));
+    }
+    std::vector<HostValue> parameters;
+    for (std::uint32_t i = 0; i < request.parameterCount; ++i) parameters.push_back(out.Copy(request.parameters[i].value));
+    return out.Structure({{"method", Number(QIV_HOST_VALUE_UNSIGNED, request.method)},
+                          {"methodWord", out.Text(request.methodWord == nullptr ? "" : request.methodWord)},
+                          {"contentType", out.Text(request.contentType == nullptr ? "" : request.contentType)},
+                          {"body", out.Text(std::string(request.body == nullptr ? "" : request.body, request.bodyLength))},
+                          {"bodyLength", Number(QIV_HOST_VALUE_UNSIGNED, request.bodyLength)},
+                          {"clientHandle", Number(QIV_HOST_VALUE_UNSIGNED, request.clientHandle)},
+                          {"headers", out.Structure(headers)},
+                          {"parameters", out.Collection(parameters)}});
 }
 
 // ---- responses and streams it hands to the host ----
 
-struct FakeStream {
-    std::vector<std::string> chunks{"ab", "cd", "e"};
-    std::size_t next = 0;
-};
-
+// A streamed answer in three chunks; the context counts the chunks read.
 std::uint8_t QIV_CALL FakeRead(void* context, char* buffer, std::uint32_t* length, std::uint8_t* more) {
-    auto* stream = static_cast<FakeStream*>(context);
-    const std::string& chunk = stream->chunks[stream->next++];
-    std::memcpy(buffer, chunk.data(), chunk.size());
-    *length = static_cast<std::uint32_t>(chunk.size());
-    *more = stream->next < stream->chunks.size() ? 1 : 0;
+    static const char* const kChunks[] = {"ab", "cd", "e"};
+    std::size_t& next = *static_cast<std::size_t*>(context);
+    *length = static_cast<std::uint32_t>(std::strlen(kChunks[next]));
+    std::memcpy(buffer, kChunks[next], *length);
+    *more = ++next < 3 ? 1 : 0;
     return 1;
 }
 
 void QIV_CALL FakeClose(void*) {}
 
 void QIV_CALL FakeRelease(HostResponse* response) {
-    HostValue body = response->body;
-    Clear(body);
-    std::free(const_cast<char*>(response->errorText));
-    std::free(const_cast<char*>(response->resultText));
-    delete static_cast<FakeStream*>(response->streamContext);
+    g_plugin->answers.erase(response);
+    delete static_cast<std::size_t*>(response->streamContext);
 }
 
-bool IsOnlyGet(const HostRequest* request);
+int g_contexts[2] = {0, 1};  // the dispatch contexts of the two routes
 
 void QIV_CALL HandleCall(HostResponse* response, const HostRequest* request) {
+    Arena& out = g_plugin->answers[response];
     response->release = &FakeRelease;
-    response->resultText = Dup("");
+    response->resultText = out.Text("").string.text;
+    response->status = 200;
     const std::string url = request->url == nullptr ? "" : request->url;
-    if (IsOnlyGet(request) && request->method != QIV_HTTP_GET) {
-        response->errorText = Dup("Invalid function");
-        response->errorFlag = 1;
-        response->status = 404;
+    if (request->dispatchContext == &g_contexts[1] && request->method == QIV_HTTP_GET) {
+        response->body = out.Text("only get");
         return;
     }
-    if (IsOnlyGet(request)) {
-        response->status = 200;
-        response->body = Text("only get");
+    if (request->dispatchContext == &g_contexts[1]) {
+        response->errorText = out.Text("Invalid function").string.text;
+        response->errorFlag = 1;
+        response->status = 404;
         return;
     }
     const std::size_t start = std::strlen("/fake/");
     const std::string command = url.substr(start, url.find('?') - start);
     if (command == "stream") {
-        response->status = 200;
         response->readChunk = &FakeRead;
         response->closeStream = &FakeClose;
-        response->streamContext = new FakeStream();
+        response->streamContext = new std::size_t(0);
         return;
     }
-    if (command == "echo") {
-        std::vector<std::pair<std::string, HostValue>> headers;
-        for (std::uint32_t i = 0; i < request->headerCount; ++i) headers.emplace_back(request->headers[i].name, Text(request->headers[i].value));
-        std::vector<HostValue> parameters;
-        for (std::uint32_t i = 0; i < request->parameterCount; ++i) parameters.push_back(Copy(request->parameters[i].value));
-        response->body = Structure({{"method", Unsigned(request->method)},
-                                    {"methodWord", Text(request->methodWord == nullptr ? "" : request->methodWord)},
-                                    {"contentType", Text(request->contentType == nullptr ? "" : request->contentType)},
-                                    {"body", Text(std::string(request->body == nullptr ? "" : request->body, request->bodyLength))},
-                                    {"bodyLength", Unsigned(request->bodyLength)},
-                                    {"clientHandle", Unsigned(request->clientHandle)},
-                                    {"headers", Structure(headers)},
-                                    {"parameters", Collection(parameters)}});
-        response->status = 200;
-        return;
-    }
-    response->body = Run(command, ParseQuery(url));
-    response->status = 200;
+    response->body = command == "echo" ? Echo(out, *request) : Run(out, command, ParseQuery(url));
 }
 
 // ---- route table ----
@@ -381,9 +313,6 @@ ApiArgumentDescription g_commandArgument{};
 RouteArgumentLocation g_commandLocation{0, QIV_ARGUMENT_LOCATION_PATH};
 RouteFunctionEntry g_entries[2]{};
 RouteTableDescriptor g_table{};
-int g_contexts[2] = {0, 1};
-
-bool IsOnlyGet(const HostRequest* request) { return request->dispatchContext == &g_contexts[1]; }
 
 void FillEntry(RouteFunctionEntry& entry, const char* name, const char* path, std::uint32_t method, void* context) {
     entry.function.name = name;
@@ -407,20 +336,16 @@ void BuildTable() {
 // ---- callbacks ----
 
 std::uint8_t QIV_CALL Initialize(void* context, const HostContext* host) {
-    auto* plugin = static_cast<FakePlugin*>(context);
-    plugin->host = *host;
+    static_cast<FakePlugin*>(context)->host = *host;
     Subscribe("OnServiceProxyUuidEvent", 1);
     Core()->WriteLog(Core(), 3, "fake plug-in started");
     return 1;
 }
 
+// Leaves its subscriptions behind: the host must drop them (a plug-in that withdraws its own
+// is ProbeSubscriptions.ShutdownWithdrawsEveryEventNameOnce').
 void QIV_CALL Shutdown(void* context) {
-    auto* plugin = static_cast<FakePlugin*>(context);
-    if (plugin->host.core != nullptr) {
-        for (const std::string& name : plugin->subscribed) Core()->UnsubscribeEvent(Core(), name.c_str(), plugin->host.clientHandle);
-    }
-    for (Received& event : plugin->events) Clear(event.payload);
-    delete plugin;
+    delete static_cast<FakePlugin*>(context);
     g_plugin = nullptr;
 }
 

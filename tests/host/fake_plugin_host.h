@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "dev_host.h"
+#include "core/dev_host.h"
 
 namespace qivhost {
 

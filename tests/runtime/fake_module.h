@@ -1,24 +1,26 @@
-// A module whose host-core forwarders record their calls, for tests of the runtime's
-// requests, events, service-proxy calls, waiting and timers without a host.
+// The one fake host of the module road: an AppModule whose host-core forwarders record
+// their calls, for tests of requests, resource events, service-proxy calls, waiting and
+// timers without a host. What the host would answer is set through the hooks.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/host_value.h"
+#include "binding/type_registry.h"
 #include "codec/json_writer.h"
 #include "runtime/app_module.h"
 #include "runtime/runtime_records.h"
 
-namespace vclient::testing {
+namespace vclient::testing_support {
 
 class FakeModule : public AppModule {
 public:
     struct Timer {
-        std::string name;
         HostTimerCallback callback;
         void* context;
         double delay;
@@ -26,7 +28,6 @@ public:
     struct Subscription {
         HostEventCallback callback;
         void* context;
-        std::uint32_t flag;
     };
 
     FakeModule() {
@@ -36,6 +37,7 @@ public:
 
     TypeRegistry registry;
     std::string name = "probe";
+    // Every forwarder call, "Slot detail", in order.
     std::vector<std::string> calls;
     std::vector<Timer> timers;
     std::map<std::string, Subscription> subscriptions;
@@ -63,13 +65,8 @@ public:
         found->second.callback(&event);
         HostValueClear(value);
     }
-
-    // Fires every timer scheduled so far, in order.
-    void FireTimers() {
-        const std::vector<Timer> due = timers;
-        timers.clear();
-        for (const Timer& timer : due) timer.callback(timer.context);
-    }
+    // Fires the timer scheduled `index`-th, as the host would when it is due.
+    void Fire(std::size_t index) { timers.at(index).callback(timers.at(index).context); }
 
     void PerformRequest(HostResponse* response, const HostRequest* request) override {
         const char* url = request->url;
@@ -87,19 +84,20 @@ public:
         (void)HostValueToBinding(result, payload, value, "payload");
         dispatched.emplace_back(eventName, BindingToJson(payload, &registry, nullptr));
     }
-    void SubscribeEvent(const char* eventName, std::uint32_t, HostEventCallback callback, void* context,
+    void SubscribeEvent(const char* eventName, std::uint32_t handle, HostEventCallback callback, void* context,
                         std::uint32_t flag) override {
-        calls.push_back("SubscribeEvent " + std::string(eventName) + " " + std::to_string(flag));
-        subscriptions[eventName] = Subscription{callback, context, flag};
+        calls.push_back("SubscribeEvent " + std::string(eventName) + " " + std::to_string(handle) + " " +
+                        std::to_string(flag));
+        subscriptions[eventName] = Subscription{callback, context};
     }
-    void UnsubscribeEvent(const char* eventName, std::uint32_t) override {
-        calls.push_back("UnsubscribeEvent " + std::string(eventName));
+    void UnsubscribeEvent(const char* eventName, std::uint32_t handle) override {
+        calls.push_back("UnsubscribeEvent " + std::string(eventName) + " " + std::to_string(handle));
         subscriptions.erase(eventName);
     }
     void ScheduleTimer(const char* timerName, HostTimerCallback callback, void* context, double delay,
                        std::uint32_t) override {
         calls.push_back("ScheduleTimer " + std::string(timerName));
-        timers.push_back({timerName, callback, context, delay});
+        timers.push_back({callback, context, delay});
     }
     void RunPending() override {
         calls.push_back("RunPending");
@@ -112,7 +110,7 @@ public:
     }
 };
 
-// Fills a response with a text body the module borrows (kind 5), as a host would.
+// Fills a response with a text body the module borrows, as a host would.
 inline void AnswerText(HostResponse* response, const char* text) {
     HostValue body{};
     body.kind = QIV_HOST_VALUE_STRING;
@@ -122,4 +120,4 @@ inline void AnswerText(HostResponse* response, const char* text) {
     response->status = 200;
 }
 
-}  // namespace vclient::testing
+}  // namespace vclient::testing_support

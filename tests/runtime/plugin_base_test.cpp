@@ -1,3 +1,6 @@
+// The plug-in road, through what the host receives at load: the version check, the name,
+// the declared API, then Initialize (the log switch-over, the user agent), Shutdown and
+// the memory statistics.
 #include "runtime/plugin_base.h"
 
 #include <gtest/gtest.h>
@@ -5,24 +8,73 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "log/log.h"
 #include "runtime/counting_allocator.h"
 #include "runtime/plugin_name.h"
 
 namespace vclient {
 namespace {
 
+using Strings = std::vector<std::string>;
+
+// The one fake host of the plug-in road: a host core whose slots record what reaches them.
+struct RecordingCore {
+    HostCore core{};  // first, so that the table's address is the recorder's
+    Strings calls;
+    std::vector<std::pair<std::int32_t, std::string>> lines;
+
+    static RecordingCore& Of(const HostCore* self) {
+        return *reinterpret_cast<RecordingCore*>(const_cast<HostCore*>(self));
+    }
+    RecordingCore() {
+        core.ScheduleTimer = [](const HostCore* self, const char* name, HostTimerCallback, void*, double delay,
+                                std::uint32_t) { Of(self).calls.push_back(name + ("@" + std::to_string(delay))); };
+        core.WriteLog = [](const HostCore* self, std::int32_t level, const char* message) {
+            Of(self).lines.emplace_back(level, message);
+        };
+    }
+};
+
+// A plug-in whose Start reaches the host through a forwarder and answers `answer`.
+class CountingPlugin : public PluginBase {
+public:
+    int starts = 0;
+    bool answer = true;
+    bool Start() override {
+        ++starts;
+        ScheduleTimer("started", nullptr, nullptr, 0.5, 0);
+        return answer;
+    }
+};
+
+// A plug-in registered as "qiv-honor-v2" the way the export does it; Shutdown destroys it.
+struct Loaded {
+    CountingPlugin* plugin = new CountingPlugin();
+    PluginLoadRecord record{};
+    const PluginCallbacks* callbacks = nullptr;
+
+    explicit Loaded(std::uint32_t hostMinor = 0) {
+        record.apiMajor = 18;
+        record.apiMinor = hostMinor;
+        plugin->Register(&record, "qiv-honor-v2");
+        callbacks = record.callbacks;
+    }
+    std::uint8_t Initialize(const HostContext* host) const { return callbacks->Initialize(plugin, host); }
+    void Shutdown() const { callbacks->Shutdown(plugin); }
+};
+
 TEST(IsCompatibleHostVersion, AcceptsTheSameMajorWithANewerOrEqualMinorAndPatch) {
-    struct Case {
+    const struct {
         PluginApiVersion host;
         bool compatible;
     } cases[] = {
-        {{18, 0, 0, "", ""}, true},  {{18, 0, 7, "", ""}, true},   {{18, 3, 0, "", ""}, true},
-        {{17, 9, 9, "", ""}, false}, {{19, 0, 0, "", ""}, false},  {{0, 0, 0, "", ""}, false},
-        {{118, 0, 0, "", ""}, false},
+        {{18, 0, 0, "", ""}, true},   {{18, 0, 7, "", ""}, true},  {{18, 3, 0, "", ""}, true},
+        {{17, 9, 9, "", ""}, false},  {{19, 0, 0, "", ""}, false}, {{118, 0, 0, "", ""}, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(IsCompatibleHostVersion(c.host, PluginApiVersionOfRuntime()), c.compatible) << c.host.ToString();
     }
     // Minor is compared before patch: 18.2.0 satisfies 18.1.5, 18.1.4 does not.
@@ -31,28 +83,24 @@ TEST(IsCompatibleHostVersion, AcceptsTheSameMajorWithANewerOrEqualMinorAndPatch)
 }
 
 TEST(GetFullNameFromShortNameAndType, PrefixesByKindAndLogsUnknownKinds) {
-    EXPECT_EQ(GetFullNameFromShortNameAndType("qiv-honor-v2", BackendPluginKind()).fullName, "qpx-be-qiv-honor-v2");
-    EXPECT_EQ(GetFullNameFromShortNameAndType("qiv-honor-v2", FrontendPluginKind()).fullName, "qpx-fe-qiv-honor-v2");
-
-    testing::internal::CaptureStderr();
-    const PluginName odd = GetFullNameFromShortNameAndType("qiv-honor-v2", PluginKind{"Backend", ""});
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(odd.fullName, "qpx-xx-qiv-honor-v2");
-    EXPECT_EQ(odd.shortName, "qiv-honor-v2");
-    EXPECT_NE(errors.find(" ERROR|             Plugin Manager| GetFullNameFromShortNameAndType(\"qiv-honor-v2\", "
-                          "\"Backend\") called with an unknown type\n"),
-              std::string::npos)
-        << errors;
-
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(GetFullNameFromShortNameAndType("x", PluginKind{std::string("backend\0", 8), ""}).fullName, "qpx-xx-x")
-        << "the kind must match byte for byte, length included";
-    // The kind's name is logged as a C text: up to its NUL.
-    const std::string nulErrors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(nulErrors.find(" ERROR|             Plugin Manager| GetFullNameFromShortNameAndType(\"x\", \"backend\") "
-                             "called with an unknown type\n"),
-              std::string::npos)
-        << nulErrors;
+    const std::string unknown = " ERROR|             Plugin Manager| GetFullNameFromShortNameAndType(\"x\", ";
+    const struct {
+        std::string kind;
+        const char* fullName;
+        std::string logged;  // the end of the error line, "" for none
+    } cases[] = {
+        {BackendPluginKind().name, "qpx-be-x", ""},
+        {FrontendPluginKind().name, "qpx-fe-x", ""},
+        {"Backend", "qpx-xx-x", "\"Backend\") called with an unknown type\n"},
+        // Compared byte for byte, length included; logged as a C text, up to the NUL.
+        {std::string("backend\0", 8), "qpx-xx-x", "\"backend\") called with an unknown type\n"},
+    };
+    for (const auto& c : cases) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(GetFullNameFromShortNameAndType("x", PluginKind{c.kind, ""}).fullName, c.fullName);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find(unknown + c.logged) != std::string::npos, !c.logged.empty()) << errors;
+    }
 }
 
 TEST(CountingAllocator, CountsBlocksAsTheHeapReportsThemAndTracksThePeak) {
@@ -65,11 +113,9 @@ TEST(CountingAllocator, CountsBlocksAsTheHeapReportsThemAndTracksThePeak) {
     EXPECT_GE(mid.peakBytesInUse, mid.bytesAllocated - mid.bytesFreed);
 
     void* c = counting_allocator::Reallocate(a, 5000);
-    ASSERT_NE(c, nullptr);
     const MemoryCounters grown = counting_allocator::Snapshot();
     EXPECT_EQ(grown.allocationCount - mid.allocationCount, 1u);
     EXPECT_EQ(grown.freeCount - mid.freeCount, 1u) << "a reallocation counts one free and one allocation";
-
     counting_allocator::Free(b);
     counting_allocator::Free(c);
     counting_allocator::Free(nullptr);
@@ -84,130 +130,111 @@ TEST(CountingAllocator, CountsBlocksAsTheHeapReportsThemAndTracksThePeak) {
     EXPECT_EQ(fromNull.bytesFreed, after.bytesFreed);
     counting_allocator::Free(fresh);
 
-    char* copy = counting_allocator::DuplicateText("text");
-    EXPECT_STREQ(copy, "text");
-    counting_allocator::Free(copy);
-    EXPECT_EQ(counting_allocator::DuplicateText(nullptr), nullptr);
     const MemoryCounters beforeAligned = counting_allocator::Snapshot();
     void* aligned = counting_allocator::AllocateAligned(64, 256);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 256, 0u);
     std::memset(aligned, 0xA5, 64);
     counting_allocator::FreeAligned(aligned, 256);
     const MemoryCounters afterAligned = counting_allocator::Snapshot();
-    EXPECT_GE(afterAligned.bytesAllocated - beforeAligned.bytesAllocated, 64u);
     EXPECT_EQ(afterAligned.bytesFreed - beforeAligned.bytesFreed,
               afterAligned.bytesAllocated - beforeAligned.bytesAllocated)
         << "an aligned block is counted at the same size both ways";
 }
 
-// A host core that records the slots a plug-in calls, for the PluginBase lifecycle.
-struct RecordingCore {
-    HostCore core{};
-    std::vector<std::string> calls;
-};
-
-RecordingCore* RecorderOf(const HostCore* self) {
-    return reinterpret_cast<RecordingCore*>(const_cast<HostCore*>(self));
-}
-
-class StartCountingPlugin : public PluginBase {
-public:
-    explicit StartCountingPlugin(int* starts, bool answer) : starts_(starts), answer_(answer) {}
-    bool Start() override {
-        ++*starts_;
-        ScheduleTimer("probe", nullptr, nullptr, 0.5, 0);
-        return answer_;
-    }
-
-private:
-    int* starts_;
-    bool answer_;
-};
-
+// The version and short name written back: PluginLoad.ANewerMinorHostGetsThePluginsOwnVersionBack.
 TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
-    int starts = 0;
-    auto* plugin = new StartCountingPlugin(&starts, false);
-    PluginLoadRecord record{};
-    record.apiMajor = 18;
-    record.apiMinor = 3;
-    record.apiPatch = 0;
-    plugin->Register(&record, "qiv-honor-v2");
-    // The version and short name written back: PluginLoad.ANewerMinorHostGetsThePluginsOwnVersionBack.
-    EXPECT_TRUE(record.pluginContext == plugin);
-    const PluginCallbacks* callbacks = record.callbacks;
-    ASSERT_TRUE(callbacks != nullptr);
-    EXPECT_TRUE(record.routeTable != nullptr);
+    const Loaded loaded(3);
+    CountingPlugin* plugin = loaded.plugin;
+    EXPECT_TRUE(loaded.record.pluginContext == plugin);
     EXPECT_EQ(plugin->Name().fullName, "qpx-be-qiv-honor-v2");
-    EXPECT_EQ(plugin->ApiTags(), (std::vector<std::string>{"Plugins", "Plugin qiv-honor-v2"}));
     EXPECT_EQ(plugin->HostVersion().ToString(), "18.3.0");
 
-    RecordingCore recorder;
-    recorder.core.ScheduleTimer = [](const HostCore* self, const char* name, HostTimerCallback, void*, double delay,
-                                     std::uint32_t) {
-        RecorderOf(self)->calls.push_back(std::string(name) + "@" + std::to_string(delay));
-    };
-    HostContext context{&recorder.core, 77};
-    EXPECT_EQ(callbacks->Initialize(record.pluginContext, &context), 0) << "Start's answer is returned";
-    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(loaded.Initialize(nullptr), 0) << "no host context";
+    const HostContext noCore{nullptr, 1};
+    EXPECT_EQ(loaded.Initialize(&noCore), 0);
+    EXPECT_EQ(plugin->starts, 0);
+
+    RecordingCore host;
+    const HostContext context{&host.core, 77};
+    plugin->answer = false;
+    EXPECT_EQ(loaded.Initialize(&context), 0) << "Start's answer is returned";
+    EXPECT_EQ(plugin->starts, 1);
     EXPECT_EQ(plugin->ClientHandle(), 77u);
     EXPECT_EQ(plugin->UserAgent(), "VornClient/18.3.0 (qiv-honor-v2)");
-    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"probe@0.500000"})) << "forwarders reach the host core";
+    EXPECT_NE(plugin->Telemetry(), nullptr);
+    EXPECT_EQ(host.calls, (Strings{"started@0.500000"})) << "forwarders reach the host core";
 
     PluginMemoryStatistics statistics{};
     statistics.reserved = 99;
-    callbacks->GetMemoryStatistics(record.pluginContext, &statistics);
+    loaded.callbacks->GetMemoryStatistics(plugin, &statistics);
     EXPECT_TRUE(statistics.reserved == 0);
-    callbacks->Shutdown(record.pluginContext);  // destroys the object
-}
-
-TEST(PluginBase, InitializeRefusesAMissingHostContext) {
-    auto* plugin = new PluginBase();
-    PluginLoadRecord record{};
-    record.apiMajor = 18;
-    plugin->Register(&record, "probe");
-    const PluginCallbacks* callbacks = record.callbacks;
-    EXPECT_EQ(callbacks->Initialize(record.pluginContext, nullptr), 0);
-    HostContext noCore{nullptr, 1};
-    EXPECT_EQ(callbacks->Initialize(record.pluginContext, &noCore), 0);
-    callbacks->Shutdown(record.pluginContext);
+    loaded.Shutdown();
 }
 
 // What a host finds in the route table of a plug-in that declares nothing of its own.
 TEST(DeclareApi, AnEmptyPluginStillHandsTheBuiltInsAndTheRuntimesRecordsAndEvents) {
-    auto* plugin = new PluginBase();
-    PluginLoadRecord record{};
-    record.apiMajor = 18;
-    plugin->Register(&record, "qiv-honor-v2");
-    EXPECT_EQ(plugin->RoutePrefix(), "QivHonorV2");
-    const RouteTableDescriptor* table = record.routeTable;
+    const Loaded loaded;
+    EXPECT_EQ(loaded.plugin->RoutePrefix(), "QivHonorV2");
+    EXPECT_EQ(loaded.plugin->ApiTags(), (Strings{"Plugins", "Plugin qiv-honor-v2"}));
+    const RouteTableDescriptor* table = loaded.record.routeTable;
     ASSERT_TRUE(table != nullptr);
     const RouteTableDescriptor descriptor = *table;
     EXPECT_TRUE(descriptor.functionCount == 0 && descriptor.functions == nullptr);
 
-    std::vector<std::string> types;
+    Strings types;
     for (const ApiTypeDescription* type = descriptor.types; type != nullptr; type = type->next) {
-        const char* name = type->name;
-        types.push_back(name);
+        types.push_back(std::string(type->name));  // packed: read by value
     }
     ASSERT_EQ(types.size(), descriptor.typeCount);
-    const std::vector<std::string> runtime = {"PluginManagerState",  "PluginManagerResource", "PluginResourceEventType",
-                                              "PluginResourceEvent", "PluginVyreEvent",       "PluginVyreResponse",
-                                              "PluginServiceProxyResponse"};
+    const Strings runtime = {"PluginManagerState",  "PluginManagerResource", "PluginResourceEventType",
+                             "PluginResourceEvent", "PluginVyreEvent",       "PluginVyreResponse",
+                             "PluginServiceProxyResponse"};
     ASSERT_GE(types.size(), runtime.size());
-    EXPECT_EQ(std::vector<std::string>(types.end() - 7, types.end()), runtime) << "built-ins first, then the runtime's";
+    EXPECT_EQ(Strings(types.end() - 7, types.end()), runtime) << "built-ins first, then the runtime's";
     EXPECT_NE(std::find(types.begin(), types.end(), "BindingCallbackEvent"), types.end());
 
-    std::vector<std::string> events;
+    Strings events;
     for (const ApiEventDescription* event = descriptor.events; event != nullptr; event = event->next) {
-        const char* name = event->name;
-        const char* nameSpace = event->nameSpace;
-        events.push_back(std::string(nameSpace) + ":" + name);
+        events.push_back(std::string(event->nameSpace) + ":" + std::string(event->name));
     }
-    EXPECT_EQ(events, (std::vector<std::string>{":OnCallback", "vclient:OnJsonApiEvent", "vclient:OnVyreEvent",
-                                                "vclient:OnServiceProxyUuidEvent", "vclient:OnServiceProxyMethodEvent",
-                                                "vclient:OnServiceProxyAsyncEvent"}));
-    const PluginCallbacks* callbacks = record.callbacks;
-    callbacks->Shutdown(record.pluginContext);
+    EXPECT_EQ(events, (Strings{":OnCallback", "vclient:OnJsonApiEvent", "vclient:OnVyreEvent",
+                               "vclient:OnServiceProxyUuidEvent", "vclient:OnServiceProxyMethodEvent",
+                               "vclient:OnServiceProxyAsyncEvent"}));
+    loaded.Shutdown();
+}
+
+// Last in this file: it moves the process's log over to a host.
+TEST(PluginLogTarget, InitializeSwitchesTheLogToTheHostWithBareMessages) {
+    RecordingCore host;
+    const HostContext context{&host.core, 9};
+    const Loaded first;
+    ASSERT_EQ(first.Initialize(&context), 1);
+    for (LogTargetInterface* console : {GetStdOutLogTarget(), GetStdErrLogTarget(), GetDebuggerLogTarget()}) {
+        EXPECT_FALSE(console->IsAttached(console));
+    }
+    LogTargetInterface* target = FindLogTarget("PluginLogTarget");
+    ASSERT_NE(target, nullptr);
+    EXPECT_STREQ(target->GetFormat(target, LogRecord{}), "#D| #L| #G| #M");
+
+    ::testing::internal::CaptureStderr();
+    Log(LogLevel::Okay, kLogGroupDbg, "okay %d", 1);
+    Log(LogLevel::Always, kLogGroupXtr, "dropped");
+    Log(LogLevel::Error, kLogGroupGen, "any group reaches the host");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "the console is detached";
+    const std::vector<std::pair<std::int32_t, std::string>> expected = {{0, "okay 1"},
+                                                                       {2, "any group reaches the host"}};
+    EXPECT_EQ(host.lines, expected);
+
+    // A second plug-in in the same process finds the target attached and changes nothing.
+    RecordingCore other;
+    const HostContext otherContext{&other.core, 10};
+    const Loaded second;
+    ASSERT_EQ(second.Initialize(&otherContext), 1);
+    Log(LogLevel::Warn, 0, "still to the first host");
+    EXPECT_TRUE(other.lines.empty());
+    EXPECT_EQ(host.lines.back().second, "still to the first host");
+    second.Shutdown();
+    first.Shutdown();
 }
 
 }  // namespace

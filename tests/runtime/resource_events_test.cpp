@@ -1,3 +1,6 @@
+// Resource events both ways, against the module's fake host.
+#include "runtime/resource_events.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -10,7 +13,7 @@
 namespace vclient {
 namespace {
 
-using testing::FakeModule;
+using testing_support::FakeModule;
 using Strings = std::vector<std::string>;
 
 struct Session {
@@ -18,113 +21,107 @@ struct Session {
     std::string name = "default";
 };
 
-void RegisterSession(TypeRegistry& registry) {
-    RegisterRecord<Session>(registry, "Session").QIV_FIELD(phase).QIV_FIELD(name);
-}
-
-BindingProperty EventPayload(const std::string& uri, PluginResourceEventType type, const BindingProperty& data) {
-    BindingProperty event;
-    event.Field("uri").SetString(uri);
-    event.Field("eventType").SetSigned(static_cast<std::int64_t>(type));
-    event.Field("data") = data;
-    return event;
-}
+// A module that knows Session; the initial read of an observed resource finds nothing.
+struct SessionModule : FakeModule {
+    SessionModule() {
+        RegisterRecord<Session>(registry, "Session").QIV_FIELD(phase).QIV_FIELD(name);
+        onPerformRequest = [](HostResponse* response, const HostRequest*) {
+            response->errorText = "not there yet";
+            response->status = 404;
+        };
+    }
+    void Deliver(const std::string& uri, PluginResourceEventType type, const BindingProperty& data) {
+        BindingProperty event;
+        event.Field("uri").SetString(uri);
+        event.Field("eventType").SetSigned(static_cast<std::int64_t>(type));
+        event.Field("data") = data;
+        FakeModule::Deliver(EventNameForUri(uri), event);
+    }
+};
 
 TEST(UriMatchesPattern, StarsStandForOneSegment) {
-    struct Case {
+    const struct {
         const char* pattern;
         const char* uri;
         bool matches;
     } table[] = {
-        {"/a/*/c", "/a/b/c", true}, {"/a/*/c", "/a//c", true},   {"/a/*", "/a/b", true},
-        {"/a/*", "/a/", false},     {"/a/*", "/a/b/c", false},   {"/a/*/*", "/a/b/c", true},
-        {"/a/b", "/a/b", true},     {"/a/b", "/a/bc", false},    {"*", "abc", true},
-        {"/x*", "/xyz", true},      {"/x*z", "/xyz", false},     {"", "", true},
+        {"/a/*/c", "/a/b/c", true}, {"/a/*/c", "/a//c", true}, {"/a/*", "/a/b", true},    {"/a/*", "/a/", false},
+        {"/a/*", "/a/b/c", false},  {"/a/*/*", "/a/b/c", true}, {"/a/b", "/a/bc", false}, {"*", "abc", true},
+        {"/x*", "/xyz", true},      {"/x*z", "/xyz", false},    {"", "", true},
     };
-    for (const Case& c : table) EXPECT_EQ(UriMatchesPattern(c.pattern, c.uri), c.matches) << c.pattern << " " << c.uri;
+    for (const auto& c : table) EXPECT_EQ(UriMatchesPattern(c.pattern, c.uri), c.matches) << c.pattern << " " << c.uri;
 }
 
-TEST(ObserveResource, ReadsAtOnceThenDeliversTypedEventsToExactAndPatternHandlers) {
-    FakeModule module;
-    RegisterSession(module.registry);
-    module.onPerformRequest = [](HostResponse* response, const HostRequest*) {
-        response->errorText = "not there yet";
-        response->status = 404;
-    };
-    std::vector<std::string> seen;
-    module.ObserveResource<Session>("/qiv-gameflow/v1/session", [&](const vclient::ResourceEvent<Session>& e) {
-        seen.push_back("exact " + e.uri + " " + std::to_string(static_cast<int>(e.eventType)) + " " + e.value.name);
-    });
-    module.ObserveResource<Session>("/qiv-gameflow/*/session", [&](const vclient::ResourceEvent<Session>& e) {
-        seen.push_back("pattern " + e.uri + " " + e.value.name);
-    });
-    EXPECT_EQ(std::count(module.calls.begin(), module.calls.end(), "PerformRequest GET /qiv-gameflow/v1/session"), 1)
+// Which handlers see which changes, converted or not, is ProbeSubscriptions.ExactAndPatternHandlersSeeTheirResources'.
+TEST(ObserveResource, ReadsAnExactUriAtOnceAndRootsTheUrisOfIncomingEvents) {
+    SessionModule module;
+    Strings seen;
+    module.ObserveResource<Session>("/qiv-gameflow/v1/session",
+                                    [&](const ResourceEvent<Session>& e) { seen.push_back("exact " + e.uri); });
+    module.ObserveResource<Session>("/qiv-gameflow/*/session",
+                                    [&](const ResourceEvent<Session>& e) { seen.push_back("pattern " + e.uri); });
+    EXPECT_EQ(module.calls, (Strings{"SubscribeEvent OnJsonApiEvent_qiv-gameflow_v1_session 42 0",
+                                     "PerformRequest GET /qiv-gameflow/v1/session",
+                                     "SubscribeEvent OnJsonApiEvent_qiv-gameflow_*_session 42 0"}))
         << "one initial read, none for the pattern";
     EXPECT_TRUE(seen.empty()) << "a failed initial read is dropped";
+    module.Deliver("qiv-gameflow/v1/session", PluginResourceEventType::Delete, BindingProperty());
+    EXPECT_EQ(seen, (Strings{"exact /qiv-gameflow/v1/session", "pattern /qiv-gameflow/v1/session"}));
+}
 
-    BindingProperty data;
-    data.Field("name").SetString("lobby");
-    module.Deliver("OnJsonApiEvent_qiv-gameflow_v1_session",
-                   EventPayload("qiv-gameflow/v1/session", PluginResourceEventType::Update, data));
-    BindingProperty bad;
-    bad.Field("phase").SetString("not a number");
-    module.Deliver("OnJsonApiEvent_qiv-gameflow_v1_session",
-                   EventPayload("/qiv-gameflow/v1/session", PluginResourceEventType::Update, bad));
-    module.Deliver("OnJsonApiEvent_qiv-gameflow_v1_session",
-                   EventPayload("/qiv-gameflow/v1/session", PluginResourceEventType::Delete, bad));
-    EXPECT_EQ(seen, (Strings{"exact /qiv-gameflow/v1/session 1 lobby", "pattern /qiv-gameflow/v1/session lobby",
-                             "exact /qiv-gameflow/v1/session 2 default", "pattern /qiv-gameflow/v1/session default"}));
+TEST(Subscribe, CountsPerEventNameAndLeavesTheHandlersInPlace) {
+    SessionModule module;
+    int heard = 0;
+    module.ObserveResource<Session>("/s/v1/x", [&](const ResourceEvent<Session>&) { ++heard; });
+    module.Subscribe("/s/v1/x/longer/below");  // the same event name
+    module.Unsubscribe("/s/v1/x");
+    module.Unsubscribe("/s/v1/x/longer/below");
+    module.Unsubscribe("/s/v1/x");  // below zero: nothing
+    module.Subscribe("/s/v1/x");
+    module.Deliver("/s/v1/x", PluginResourceEventType::Delete, BindingProperty());
+    EXPECT_EQ(heard, 1) << "the exact handler outlives its subscription";
+    EXPECT_EQ(module.calls, (Strings{"SubscribeEvent OnJsonApiEvent_s_v1_x 42 0", "PerformRequest GET /s/v1/x",
+                                     "UnsubscribeEvent OnJsonApiEvent_s_v1_x 42",
+                                     "SubscribeEvent OnJsonApiEvent_s_v1_x 42 0"}));
 }
 
 TEST(SendEvent, PublicationsReachTheUriNameAndThenTheGivenName) {
-    FakeModule module;
-    RegisterSession(module.registry);
-    Session session;
-    session.phase = 3;
-    module.PublishResource("/qiv-honor-v2/v1/ballot", session);
-    module.PublishUpdate("/qiv-honor-v2/v1/config", session);
+    SessionModule module;
+    module.PublishResource("/qiv-honor-v2/v1/ballot", Session{3, "default"});
+    module.PublishUpdate("/qiv-honor-v2/v1/config", Session{3, "default"});
     module.DeleteResource("/qiv-honor-v2/v1/recipients");
+    const std::string session = R"({"data":{"name":"default","phase":3},"eventType":)";
+    const std::string ballot = session + R"("Create","uri":"/qiv-honor-v2/v1/ballot"})";
+    const std::string config = session + R"("Update","uri":"/qiv-honor-v2/v1/config"})";
+    const std::string deleted = R"({"data":null,"eventType":"Delete","uri":"/qiv-honor-v2/v1/recipients"})";
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"OnJsonApiEvent_qiv-honor-v2_v1_ballot",
-         R"({"data":{"name":"default","phase":3},"eventType":"Create","uri":"/qiv-honor-v2/v1/ballot"})"},
-        {"OnJsonApiEvent",
-         R"({"data":{"name":"default","phase":3},"eventType":"Create","uri":"/qiv-honor-v2/v1/ballot"})"},
-        {"OnJsonApiEvent_qiv-honor-v2_v1_config",
-         R"({"data":{"name":"default","phase":3},"eventType":"Update","uri":"/qiv-honor-v2/v1/config"})"},
-        {"OnJsonApiEvent",
-         R"({"data":{"name":"default","phase":3},"eventType":"Update","uri":"/qiv-honor-v2/v1/config"})"},
-        {"OnJsonApiEvent_qiv-honor-v2_v1_recipients",
-         R"({"data":null,"eventType":"Delete","uri":"/qiv-honor-v2/v1/recipients"})"},
-        {"OnJsonApiEvent", R"({"data":null,"eventType":"Delete","uri":"/qiv-honor-v2/v1/recipients"})"},
+        {"OnJsonApiEvent_qiv-honor-v2_v1_ballot", ballot},        {"OnJsonApiEvent", ballot},
+        {"OnJsonApiEvent_qiv-honor-v2_v1_config", config},        {"OnJsonApiEvent", config},
+        {"OnJsonApiEvent_qiv-honor-v2_v1_recipients", deleted},   {"OnJsonApiEvent", deleted},
     };
     EXPECT_EQ(module.dispatched, expected);
 
+    module.dispatched.clear();
     PluginResourceEvent event;
     event.uri = "/a/b/c";
-    module.dispatched.clear();
     EXPECT_TRUE(module.SendEvent("OnJsonApiEvent_a_b_c", event).Succeeded());
     EXPECT_EQ(module.dispatched.size(), 1u) << "no second dispatch under the same name";
-
     struct Unregistered {
         int x = 0;
     };
-    module.dispatched.clear();
     module.PublishResource("/x", Unregistered{});
-    EXPECT_TRUE(module.dispatched.empty()) << "a value that does not convert is not published";
+    EXPECT_EQ(module.dispatched.size(), 1u) << "a value that does not convert is not published";
 }
 
 TEST(HostBoundary, AnExceptionInAHandlerOrTimerNeverReachesTheHost) {
-    testing::FakeModule module;
-    RegisterSession(module.registry);
-    module.ObserveResource<Session>("/s/v1/x", [](const vclient::ResourceEvent<Session>&) {
+    SessionModule module;
+    module.ObserveResource<Session>("/s/v1/x", [](const ResourceEvent<Session>&) {
         throw std::runtime_error("handler failed");
     });
     module.ScheduleCallback("t", [] { throw std::runtime_error("timer failed"); }, 0);
-    BindingProperty data;
-    data.Field("phase").SetSigned(1);
     ::testing::internal::CaptureStderr();
-    module.Deliver("OnJsonApiEvent_s_v1_x", EventPayload("/s/v1/x", PluginResourceEventType::Update, data));
-    module.FireTimers();
+    module.Deliver("/s/v1/x", PluginResourceEventType::Delete, BindingProperty());
+    module.Fire(0);
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("OnJsonApiEvent_s_v1_x: handler failed"), std::string::npos) << log;
     EXPECT_NE(log.find("TimerFired: timer failed"), std::string::npos) << log;

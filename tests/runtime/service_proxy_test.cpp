@@ -1,7 +1,11 @@
+// Service-proxy calls, against the module's fake host. A method-based request with its
+// early reply and its log lines is ProbeServiceProxy.AnEarlyReplyIsMatchedWhenItsRequestIsStored.
+#include "runtime/service_proxy_calls.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "binding/register_type.h"
 #include "fake_module.h"
@@ -9,62 +13,60 @@
 namespace vclient {
 namespace {
 
-using testing::AnswerText;
-using testing::FakeModule;
+using testing_support::AnswerText;
+using testing_support::FakeModule;
 
 struct Score {
     std::int32_t points = 0;
 };
 
-void RegisterScore(FakeModule& module) {
-    RegisterRecord<Score>(module.registry, "Score").QIV_FIELD(points);
-}
-
-BindingProperty Reply(const std::string& uuid, const std::string& payload, const std::string& error = "") {
+BindingProperty Reply(const std::string& payload, const std::string& error) {
     BindingProperty reply;
-    reply.Field("uuid").SetString(uuid);
-    reply.Field("serviceName").SetString("honor.server");
-    reply.Field("methodName").SetString("honorPlayer");
+    for (const char* field : {"serviceName", "methodName", "status"}) reply.Field(field).SetString("");
+    reply.Field("uuid").SetString("uuid-1");
     reply.Field("payload").SetString(payload);
-    reply.Field("status").SetString("200");
     reply.Field("error").SetString(error);
     return reply;
 }
 
 // A module with the built-in reply events subscribed and a login plug-in that answers
-// every uuid request with "uuid-1".
+// every uuid request with "uuid-1". A reply delivered before the call waits for it.
 struct ServiceProxyFixture : ::testing::Test {
     FakeModule module;
     void SetUp() override {
-        RegisterScore(module);
+        RegisterRecord<Score>(module.registry, "Score").QIV_FIELD(points);
         module.SubscribeServiceProxyEvents();
         module.onPerformRequest = [](HostResponse* response, const HostRequest*) { AnswerText(response, "uuid-1"); };
-        module.calls.clear();
+    }
+    std::string CallWithReply(const std::string& payload, const std::string& error) {
+        module.Deliver("OnServiceProxyUuidEvent", Reply(payload, error));
+        MaybeType<Failure, Score> result = module.CallServiceProxy<Score>("s", "m", Score{}).get();
+        return result.Succeeded() ? std::to_string(result.Value().points) : result.GetFailure().message;
     }
 };
 
-TEST_F(ServiceProxyFixture, AReplyThatArrivesFirstWaitsForItsRequest) {
-    module.Deliver("OnServiceProxyUuidEvent", Reply("uuid-1", "\"done\""));
-    std::future<MaybeType<Failure, std::string>> future =
-        module.CallServiceProxy<std::string>("honor.server", "honorPlayer", Score{});
-    ASSERT_EQ(future.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-    EXPECT_EQ(future.get().Value(), "done");
-}
-
-TEST_F(ServiceProxyFixture, ReplyFailuresBecomeFailures) {
-    module.Deliver("OnServiceProxyUuidEvent", Reply("uuid-1", "{}", "server says no"));
-    EXPECT_EQ(module.CallServiceProxy<Score>("s", "m", Score{}).get().GetFailure().message, "server says no");
-    module.Deliver("OnServiceProxyUuidEvent", Reply("uuid-1", "[1,"));
-    EXPECT_EQ(module.CallServiceProxy<Score>("s", "m", Score{}).get().GetFailure().message,
+TEST_F(ServiceProxyFixture, RepliesAreConvertedAndTheirFailuresBecomeFailures) {
+    EXPECT_EQ(CallWithReply(R"({"points":7})", ""), "7");
+    EXPECT_EQ(CallWithReply("{}", "server says no"), "server says no");
+    EXPECT_EQ(CallWithReply("[1,", ""),
               "Failed to deserialize response payload \"[1,\" to a vclient::{anonymous}::Score");
 }
 
-// A second method request of the same name is refused, with its log line:
-// ProbeServiceProxy.ASecondMethodRequestInFlightIsRefused.
-TEST_F(ServiceProxyFixture, UuidRequestsAreNeverInFlightAndNothingStartsWhileStopping) {
-    EXPECT_EQ(module.StartServiceProxyRequest("svc", "m", Score{}, "option", "", [](const auto&) {}), "");
-    EXPECT_EQ(module.StartServiceProxyRequest("svc", "m", Score{}, "", "", [](const auto&) {}), "")
-        << "a uuid request of a name in flight is never refused";
+TEST_F(ServiceProxyFixture, OneMethodRequestPerNameIsInFlightAndNothingStartsWhileStopping) {
+    auto start = [this](const char* method, const char* methodOption) {
+        return module.StartServiceProxyRequest("svc", method, Score{}, methodOption, "", [](const auto&) {});
+    };
+    EXPECT_EQ(start("m", "option"), "");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(start("m", "option"), "Request already in flight");
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("ERROR| probe: Could not invoke service proxy as request is already in flight\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(start("other", "option"), "") << "another method is free";
+    EXPECT_EQ(start("m", ""), "") << "a uuid request of a name in flight is never refused";
+    const std::string sent = "PerformRequest POST /qiv-login/v1/service-proxy-method-requests";
+    EXPECT_EQ(std::count(module.calls.begin(), module.calls.end(), sent), 2) << "the refused request was never sent";
     module.SetStopping();
     EXPECT_EQ(module.CallServiceProxy<Score>("s", "m", Score{}).get().GetFailure().message, "Finalizing");
 }

@@ -1,9 +1,9 @@
 // The probe: a plug-in built only for the end-to-end tests, answering to the export the
 // host knows. It exercises the runtime's roads one by one: argument binding from path,
-// query, header and typed bodies; outgoing GETs; service-proxy calls (uuid- and
-// method-based); exact and pattern observers that publish a mirror (an item named "ask"
-// makes one wait for a lookup of its own); Vyre; telemetry; one-shot timers. Everything a
-// handler sees is noted in order and readable at GET "/qiv-probe/v1/seen".
+// query, header and body; outgoing GETs; service-proxy calls (uuid- and method-based);
+// exact and pattern observers, the exact one publishing a mirror (an item named "ask"
+// makes it wait for a lookup of its own); Vyre; telemetry. Everything a handler sees is
+// noted in order and readable at GET "/qiv-probe/v1/seen".
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -43,10 +43,6 @@ struct ProbeLetter {
     std::vector<ProbeNote> notes;
 };
 
-struct ProbeTimerFired {
-    std::uint64_t id = 0;
-};
-
 namespace {
 
 using vclient::BindingProperty;
@@ -60,21 +56,14 @@ using vclient::ResourceEvent;
 constexpr char kSourceItemUri[] = "/probe-source/v1/item";
 constexpr char kSourceItemsPattern[] = "/probe-source/v1/items/*";
 constexpr char kMirrorUri[] = "/qiv-probe/v1/mirror";
-constexpr char kTimerUri[] = "/qiv-probe/v1/timer-fired";
 constexpr char kVyreNoteUri[] = "/qiv-probe/v1/vyre-note";
 constexpr char kNoteClass[] = "probe.messages.Note";
 constexpr char kLetterClass[] = "probe.messages.Letter";
 constexpr char kServer[] = "probe.server";
 constexpr char kMethodOption[] = "probe-option";
 
-const char* EventTypeWord(PluginResourceEventType type) {
-    switch (type) {
-        case PluginResourceEventType::Create: return "Create";
-        case PluginResourceEventType::Update: return "Update";
-        case PluginResourceEventType::Delete: return "Delete";
-    }
-    return "?";
-}
+// The words of PluginResourceEventType, by value.
+constexpr const char* kEventTypeWords[] = {"Create", "Update", "Delete"};
 
 class ProbePlugin final : public vclient::PluginBase {
 public:
@@ -96,14 +85,10 @@ private:
         vclient::ApiRegistry& r = Registry();
         const std::string& p = RoutePrefix();
         vclient::RegisterRecord<ProbeItem>(r, p + "Item").QIV_FIELD(name).QIV_FIELD(count).QIV_FIELD(tags);
-        vclient::RegisterRecord<ProbeEcho>(r, p + "Echo")
-            .QIV_FIELD(id)
-            .QIV_FIELD(limit)
-            .QIV_FIELD(trace)
+        vclient::RegisterRecord<ProbeEcho>(r, p + "Echo").QIV_FIELD(id).QIV_FIELD(limit).QIV_FIELD(trace)
             .QIV_FIELD(verbose);
         vclient::RegisterRecord<ProbeNote>(r, p + "Note").QIV_FIELD(text).QIV_FIELD(level);
         vclient::RegisterRecord<ProbeLetter>(r, p + "Letter").QIV_FIELD(subject).QIV_FIELD(note).QIV_FIELD(notes);
-        vclient::RegisterRecord<ProbeTimerFired>(r, p + "TimerFired").QIV_FIELD(id);
         SetVyreClassName(vclient::StaticType::Key<ProbeNote>(), kNoteClass);
         SetVyreClassName(vclient::StaticType::Key<ProbeLetter>(), kLetterClass);
     }
@@ -111,22 +96,13 @@ private:
     void RegisterRoutes() {
         vclient::ApiRegistry& api = Registry();
         api.AddRoute(HttpMethod::Get, "/qiv-probe/v1/echo/{id}", this, &ProbePlugin::Echo)
-            .Path("id")
-            .Query("limit")
-            .Header("x-trace")
-            .Argument("verbose");
+            .Path("id").Query("limit").Header("x-trace").Argument("verbose");
         api.AddRoute(HttpMethod::Get, "/qiv-probe/v1/resource", this, &ProbePlugin::ReadResource).Query("uri");
         api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/lookup", this, &ProbePlugin::Lookup).Body("item");
-        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/method-call", this, &ProbePlugin::MethodCall)
-            .Query("method")
-            .Query("wait");
+        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/method-call", this, &ProbePlugin::MethodCall).Query("method");
         api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/vyre", this, &ProbePlugin::SendLetter).Body("letter");
         api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/telemetry/{name}", this, &ProbePlugin::SendTelemetry)
-            .Path("name")
-            .Body("data");
-        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/timer", this, &ProbePlugin::ScheduleTimerIn).Query("delay");
-        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/subscribe", this, &ProbePlugin::SubscribeUri).Query("uri");
-        api.AddRoute(HttpMethod::Post, "/qiv-probe/v1/unsubscribe", this, &ProbePlugin::UnsubscribeUri).Query("uri");
+            .Path("name").Body("data");
         api.AddRoute(HttpMethod::Get, "/qiv-probe/v1/seen", this, &ProbePlugin::Seen);
     }
 
@@ -146,9 +122,8 @@ private:
         return Await(CallServiceProxy<ProbeItem>(kServer, "lookup", item));
     }
 
-    // A method-based request; its answer is the reply's payload text. Without `wait` the
-    // handler answers "started" and the reply is left to arrive on its own.
-    MaybeType<Failure, std::string> MethodCall(const std::string& method, bool wait) {
+    // A method-based request; its answer is the reply's payload text.
+    MaybeType<Failure, std::string> MethodCall(const std::string& method) {
         auto promise = std::make_shared<std::promise<MaybeType<Failure, std::string>>>();
         std::future<MaybeType<Failure, std::string>> future = promise->get_future();
         const ProbeNote request{method, 1};
@@ -161,7 +136,6 @@ private:
                 promise->set_value(MaybeType<Failure, std::string>(reply.payload));
             });
         if (!refused.empty()) return Failure(0, refused);
-        if (!wait) return std::string("started");
         return Await(std::move(future));
     }
 
@@ -175,31 +149,14 @@ private:
         return Await(sender->SendTelemetry(name, data));
     }
 
-    // The timer touches the object when it fires: a timer outliving the object would be
-    // a use after free.
-    std::uint64_t ScheduleTimerIn(double delay) {
-        const auto deadline =
-            vclient::MonotonicNanoseconds() + static_cast<std::int64_t>(delay * 1e9);
-        auto id = std::make_shared<std::uint64_t>(0);
-        *id = ScheduleCallback(
-            "Probe: timer",
-            [this, id] {
-                seen_.push_back(vclient::Format("timer %1", *id));
-                PublishResource(kTimerUri, ProbeTimerFired{*id});
-            },
-            deadline);
-        return *id;
-    }
-
-    void SubscribeUri(const std::string& uri) { Subscribe(uri); }
-    void UnsubscribeUri(const std::string& uri) { Unsubscribe(uri); }
     std::vector<std::string> Seen() { return seen_; }
 
     // ---- Observers ----
 
     void Note(const char* observer, const ResourceEvent<ProbeItem>& event) {
-        seen_.push_back(vclient::Format("%1 %2 %3 %4/%5", observer, EventTypeWord(event.eventType), event.uri,
-                                        event.value.name, event.value.count));
+        const char* type = kEventTypeWords[static_cast<int>(event.eventType)];
+        seen_.push_back(
+            vclient::Format("%1 %2 %3 %4/%5", observer, type, event.uri, event.value.name, event.value.count));
     }
 
     // An item named "ask" makes the observer wait for a lookup of its own: a wait nested
