@@ -1,12 +1,12 @@
 #include "router/api_name.h"
 
+#include "router/ascii_lower.h"
+
 namespace vclient {
 namespace {
 
-// ASCII-only case changes: the C library's versions are undefined for negative chars and
-// depend on the locale, while names must not.
+// ASCII-only, like AsciiLower: names must not depend on the locale.
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsWordBreak(char c) {
     switch (c) {

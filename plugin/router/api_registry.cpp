@@ -54,14 +54,14 @@ void ApiRegistry::SetApiTags(std::vector<std::string> tags) {
 HttpMethod ApiRegistry::MethodOfWord(std::string_view word) noexcept {
     if (word.empty()) return HttpMethod::None;
     for (std::uint32_t code = 1; code <= 7; ++code) {
-        const auto method = static_cast<HttpMethod>(code);
+        const HttpMethod method = HttpMethodFromCode(code);
         if (HttpMethodWord(method) == word) return method;
     }
     return HttpMethod::Custom;
 }
 
 RouteBuilder ApiRegistry::DeclareRoute(RouteDeclaration declaration) {
-    const auto method = static_cast<HttpMethod>(HttpMethodCode(declaration.method));
+    const HttpMethod method = HttpMethodFromCode(HttpMethodCode(declaration.method));  // outside 1 to 8: None
     if (declaration.handler == nullptr) return {};
     if (method == HttpMethod::Custom && declaration.methodWord.empty()) return {};
     const std::string_view word = method == HttpMethod::None ? std::string_view() : declaration.methodWord;

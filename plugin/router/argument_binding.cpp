@@ -1,5 +1,6 @@
 #include "router/argument_binding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "codec/json_reader.h"
 #include "codec/msgpack_reader.h"
 #include "codec/yaml_reader.h"
+#include "router/ascii_lower.h"
 #include "router/content_type.h"
 #include "router/member_path.h"
 #include "router/url_decode.h"
@@ -18,14 +20,6 @@ namespace vclient {
 namespace {
 
 constexpr auto kAny = static_cast<std::uint32_t>(ArgumentLocation::Any);
-
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 bool TakesSniffedValues(BindingType type) noexcept {
     return type == BindingType::Object || type == BindingType::Vector || type == BindingType::Struct;
@@ -86,7 +80,9 @@ std::unordered_map<std::string, std::string> HeaderArguments(const CallArguments
     for (std::size_t index = 0; index < function.arguments.size(); ++index) {
         const std::uint32_t location = arguments.Binding().LocationOf(index);
         if (location != kAny && location != static_cast<std::uint32_t>(ArgumentLocation::Header)) continue;
-        const auto found = headers.find(LowerAscii(function.arguments[index].name));
+        std::string key = function.arguments[index].name;
+        std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
+        const auto found = headers.find(key);
         if (found != headers.end()) bound.insert_or_assign(function.arguments[index].name, found->second);
     }
     return bound;

@@ -6,6 +6,7 @@
 #include "codec/json_reader.h"
 #include "codec/msgpack_reader.h"
 #include "codec/yaml_reader.h"
+#include "router/ascii_lower.h"
 
 namespace vclient {
 
@@ -19,14 +20,10 @@ constexpr std::array<std::pair<std::string_view, BodyFormat>, 5> kPrefixes{{
     {"text/x-yaml", BodyFormat::Yaml},
 }};
 
-constexpr char LowerAscii(char c) noexcept {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) noexcept {
     if (text.size() < prefix.size()) return false;
     for (std::size_t index = 0; index < prefix.size(); ++index) {
-        if (LowerAscii(text[index]) != prefix[index]) return false;
+        if (AsciiLower(text[index]) != prefix[index]) return false;
     }
     return true;
 }

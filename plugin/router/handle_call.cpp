@@ -28,7 +28,7 @@ struct MatchContext {
 
 MatchContext MatchContextOf(const HostRequest& request) {
     MatchContext match;
-    match.method = static_cast<HttpMethod>(HttpMethodCode(static_cast<HttpMethod>(request.method)));
+    match.method = HttpMethodFromCode(request.method);
     if (match.method == HttpMethod::Custom) match.methodWord = RequestText(request.methodWord);
     match.url = RequestText(request.url);
     match.path = match.url.substr(0, match.url.find('?'));

@@ -26,6 +26,11 @@ enum class HttpMethod : std::uint32_t {
     return code >= 1 && code <= 8 ? code : 0;
 }
 
+// The method of a code as the host gives it: 1 to 8 unchanged, None otherwise.
+[[nodiscard]] constexpr HttpMethod HttpMethodFromCode(std::uint32_t code) noexcept {
+    return code >= 1 && code <= 8 ? static_cast<HttpMethod>(code) : HttpMethod::None;
+}
+
 // The word of codes 1 to 7 ("DELETE" ... "PUT"); the empty text for any other code.
 [[nodiscard]] constexpr std::string_view HttpMethodWord(HttpMethod method) noexcept {
     switch (method) {

@@ -1,8 +1,8 @@
 /*
  * A miniature plug-in in plain C11 (compiled with -std=c11 -Wall -Wextra -Wpedantic
- * -Werror): it fills the load record, declares a route table with functions, types and
- * events, calls every host core slot, answers calls (one plain, one streamed) and receives
- * events and timers. Every record of qiv/plugin_abi.h is touched from C at least once.
+ * -Werror): it fills the load record, declares a route table, calls every host core slot,
+ * answers a call and receives events and timers. Every record of qiv/plugin_abi.h is touched
+ * from C at least once, by the layout facts if not otherwise.
  */
 #include "abi/abi_c_test.h"
 
@@ -29,82 +29,18 @@ const QivCLayoutFact* QivCLayoutFacts(size_t* count) {
 
 static QivCProbe probe;
 
-typedef struct ProbeStream {
-    const char* text;
-    uint32_t length;
-    uint32_t offset;
-    uint8_t closed;
-} ProbeStream;
-
-static ProbeStream probeStream;
-
-static const char kStreamText[] = "streamed by the c probe";
-
 static void QIV_CALL ProbeHandleGet(HostResponse* response, const HostRequest* request);
-static void QIV_CALL ProbeHandlePost(HostResponse* response, const HostRequest* request);
 
-static const char* const kTags[] = {"Plugins", "Plugin c-probe"};
-static const char* const kExamples[] = {"/c-probe/items/7"};
+static const RouteArgumentLocation kGetLocations[1] = {{0, QIV_ARGUMENT_LOCATION_PATH}};
 
-static const ApiArgumentDescription kGetArguments[2] = {
-    {&kGetArguments[1], "id", "Item id", 6, 0, "", 0},
-    {NULL, "verbose", "", 1, 0, "", 1},
-};
-static const ApiArgumentDescription kPostArguments[1] = {
-    {NULL, "item", "The item to store", 17, 0, "ProbeItem", 0},
-};
-static const RouteArgumentLocation kGetLocations[2] = {
-    {0, QIV_ARGUMENT_LOCATION_PATH},
-    {0, QIV_ARGUMENT_LOCATION_QUERY},
-};
-static const RouteArgumentLocation kPostLocations[1] = {{0, QIV_ARGUMENT_LOCATION_BODY}};
-static const RouteTextList kGetTextLists[2] = {{0, kTags, 2}, {0, kExamples, 1}};
-
-static const RouteFunctionEntry kFunctions[2] = {
-    {{&kFunctions[1].function, 0, &probe, "GetCProbeItemsById", "", kGetArguments, 2, 17, 0, "ProbeItem",
-      "Reads an item.", "", 1, "", kTags, 2},
-     ProbeHandleGet, kGetLocations, "/c-probe/items/{id}", QIV_HTTP_GET, 0, kGetTextLists, 2, ""},
-    {{NULL, 0, &probe, "StoreCProbeItems", "", kPostArguments, 1, 0, 0, "", "Stores an item.", "", 0, "", kTags,
-      2},
-     ProbeHandlePost, kPostLocations, "/c-probe/items", QIV_HTTP_CUSTOM, 1, NULL, 0, "STORE"},
+static const RouteFunctionEntry kFunctions[1] = {
+    {{NULL, 0, &probe, "GetCProbeItemsById", "", NULL, 0, 0, 0, "", "", "", 1, "", NULL, 0},
+     ProbeHandleGet, kGetLocations, "/c-probe/items/{id}", QIV_HTTP_GET, 0, NULL, 0, ""},
 };
 
-static const ApiFieldDescription kItemFields[2] = {
-    {&kItemFields[1], "id", "", 0, 6, 0, "", 0},
-    {NULL, "label", "", 4, 12, 0, "", 1},
-};
-static const ApiEnumeratorDescription kColorEnumerators[2] = {
-    {&kColorEnumerators[1], "Blue", "", 2},
-    {NULL, "Red", "", -1},
-};
-static const ApiTypeDescription kTypes[2] = {
-    {&kTypes[1], "ProbeItem", "", 8, "An item.", kTags, 2, kItemFields, NULL, 2},
-    {NULL, "ProbeColor", "", 4, "A color.", kTags, 1, NULL, kColorEnumerators, 2},
-};
-static const ApiEventDescription kEvents[1] = {
-    {NULL, "OnProbeEvent", "", "ProbeItem", "Fired when the probe changes.", kTags, 1},
-};
-
-static const RouteTableDescriptor kRouteTable = {kFunctions, 2, kTypes, 2, kEvents, 1};
+static const RouteTableDescriptor kRouteTable = {kFunctions, 1, NULL, 0, NULL, 0};
 
 static const HostRequestHeader kResponseHeaders[1] = {{"x-probe", "c"}};
-
-/* ---- Memory accounting of the probe's own heap blocks -------------------------------- */
-
-static void CountAllocation(uint64_t bytes) {
-    probe.memory.bytesAllocated += bytes;
-    probe.memory.allocationCount += 1;
-    uint64_t inUse = probe.memory.bytesAllocated - probe.memory.bytesFreed;
-    if (inUse > probe.memory.peakBytesInUse) {
-        probe.memory.peakBytesInUse = inUse;
-        probe.memory.liveAllocationsAtPeak = probe.memory.allocationCount - probe.memory.freeCount;
-    }
-}
-
-static void CountFree(uint64_t bytes) {
-    probe.memory.bytesFreed += bytes;
-    probe.memory.freeCount += 1;
-}
 
 /* ---- Host calls made by the probe ---------------------------------------------------- */
 
@@ -149,16 +85,7 @@ static void QIV_CALL ProbeOnEvent(const HostEvent* event) {
     if (event == NULL || event->context == NULL) return;
     QivCProbe* self = (QivCProbe*)event->context;
     self->eventsSeen += 1;
-    if (event->payload.kind == QIV_HOST_VALUE_STRUCTURE) {
-        const HostValueStructure* structure = &event->payload.structure;
-        for (uint32_t i = 0; i < structure->count; ++i) {
-            const HostStructureEntry* entry = &structure->entries[i];
-            if (entry->name != NULL && strcmp(entry->name, "count") == 0 &&
-                entry->value.kind == QIV_HOST_VALUE_SIGNED) {
-                self->countSum += entry->value.signedValue;
-            }
-        }
-    }
+    if (event->payload.kind == QIV_HOST_VALUE_SIGNED) self->countSum += event->payload.signedValue;
     HostEvent answer;
     memset(&answer, 0, sizeof answer);
     answer.name = "OnProbeEventSeen";
@@ -209,7 +136,7 @@ static const PluginCallbacks kCallbacks = {ProbeInitialize, ProbeShutdown, Probe
 
 static void QIV_CALL ProbeReleaseResponse(HostResponse* response) {
     if (response == NULL || response->body.kind != QIV_HOST_VALUE_STRUCTURE) return;
-    CountFree(response->body.structure.count * sizeof(HostStructureEntry));
+    probe.memory.freeCount += 1;
     free(response->body.structure.entries);
     memset(&response->body, 0, sizeof response->body);
 }
@@ -243,7 +170,7 @@ static void QIV_CALL ProbeHandleGet(HostResponse* response, const HostRequest* r
         response->status = 500;
         return;
     }
-    CountAllocation(count * sizeof *entries);
+    probe.memory.allocationCount += 1;
     entries[0].name = "method";
     entries[0].value.kind = QIV_HOST_VALUE_UNSIGNED;
     entries[0].value.unsignedValue = request->method;
@@ -264,43 +191,10 @@ static void QIV_CALL ProbeHandleGet(HostResponse* response, const HostRequest* r
     response->release = ProbeReleaseResponse;
 }
 
-static uint8_t QIV_CALL ProbeReadChunk(void* context, char* buffer, uint32_t* length, uint8_t* more) {
-    ProbeStream* stream = (ProbeStream*)context;
-    if (stream == NULL || buffer == NULL || length == NULL || more == NULL || stream->closed) return 0;
-    uint32_t chunk = stream->length - stream->offset;
-    if (chunk > *length) chunk = *length;
-    memcpy(buffer, stream->text + stream->offset, chunk);
-    stream->offset += chunk;
-    *length = chunk;
-    *more = stream->offset < stream->length ? 1 : 0;
-    return 1;
-}
-
-static void QIV_CALL ProbeCloseStream(void* context) {
-    if (context != NULL) ((ProbeStream*)context)->closed = 1;
-}
-
-/* Answers with a streamed body. */
-static void QIV_CALL ProbeHandlePost(HostResponse* response, const HostRequest* request) {
-    if (response == NULL || request == NULL) return;
-    probeStream.text = kStreamText;
-    probeStream.length = (uint32_t)(sizeof kStreamText - 1);
-    probeStream.offset = 0;
-    probeStream.closed = 0;
-    response->status = 201;
-    response->resultText = "";
-    response->readChunk = ProbeReadChunk;
-    response->closeStream = ProbeCloseStream;
-    response->sizeHint = probeStream.length;
-    response->reserved = 0;
-    response->streamContext = &probeStream;
-}
-
 /* ---- Export --------------------------------------------------------------------------- */
 
 void QivCProbeReset(void) {
     memset(&probe, 0, sizeof probe);
-    memset(&probeStream, 0, sizeof probeStream);
 }
 
 void QIV_CALL QivCProbeLoad(PluginLoadRecord* record) {

@@ -35,9 +35,9 @@ typedef struct QivCProbe {
     int32_t pingStatus;      /* status of the PerformRequest made at Initialize */
     char pingBody[32];       /* its string body, copied */
     uint32_t eventsSeen;
-    int64_t countSum;        /* sum of the "count" members of delivered structures */
+    int64_t countSum;        /* sum of the Signed payloads of delivered events */
     uint32_t timersFired;
-    PluginMemoryStatistics memory; /* the probe's own allocations */
+    PluginMemoryStatistics memory; /* answers allocated and released */
 } QivCProbe;
 
 void QivCProbeReset(void);

@@ -2,16 +2,12 @@
 // exercise the reader's fast paths (arrays of records sharing a shape, arrays whose room is
 // guessed from the ones before, duplicate members, the 8 KiB pieces the text is examined
 // in) must read to the tree the model builds from the same parser's events, or fail with
-// the parser's own reason and offset. The model keeps nothing but a map per object and a
-// list per array and applies the duplicate rules naively.
+// the parser's own reason and offset. The model builds its tree with the plain calls of
+// BindingProperty and applies the duplicate rules naively.
 #include "codec/json_reader.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <deque>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,7 +15,6 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
-#include "codec/json_writer.h"
 #include "support/binding_describe.h"
 
 namespace vclient {
@@ -27,105 +22,46 @@ namespace {
 
 using testing::Describe;
 
-struct Model {
-    enum class Kind { Empty, Scalar, Array, Object };
-
-    void Reset(Kind newKind) {
-        kind = newKind;
-        scalar.clear();
-        elements.clear();
-        fields.clear();
-    }
-
-    // The same text Describe gives for the tree.
-    [[nodiscard]] std::string Text() const {
-        std::string text;
-        switch (kind) {
-        case Kind::Empty: return "~";
-        case Kind::Scalar: return scalar;
-        case Kind::Array:
-            for (const Model& element : elements) {
-                text += (text.empty() ? "" : ",") + element.Text();
-            }
-            return "[" + text + "]";
-        case Kind::Object:
-            for (const auto& [name, value] : fields) {
-                text += (text.empty() ? "" : ",") + name + ":" + value.Text();
-            }
-            return "{" + text + "}";
-        }
-        return "?";
-    }
-
-    Kind kind = Kind::Empty;
-    std::string scalar;
-    std::deque<Model> elements;           // a deque keeps open elements in place as it grows
-    std::map<std::string, Model> fields;  // std::string orders bytes as unsigned, as the tree does
-};
-
-// Builds a Model from the parser's events: a key names the field the next value fills (an
-// existing one is filled again), an object or array keeps an existing value of its own
-// kind and replaces any other, a scalar replaces.
+// Builds the tree that plain BindingProperty calls give for the parser's events: a key
+// names the field the next value fills (an existing one is filled again), an object or
+// array keeps an existing value of its own kind and replaces any other, a scalar replaces,
+// an element is appended.
 class ModelBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, ModelBuilder> {
 public:
-    explicit ModelBuilder(Model& root) : target_(&root) {}
+    explicit ModelBuilder(BindingProperty& root) : target_(&root) {}
 
-    bool Null() { return Scalar(Model::Kind::Empty, ""); }
-    bool Bool(bool b) { return Scalar(Model::Kind::Scalar, b ? "true" : "false"); }
-    bool Int(int i) { return Scalar(Model::Kind::Scalar, "s" + std::to_string(i)); }
-    bool Int64(std::int64_t i) { return Scalar(Model::Kind::Scalar, "s" + std::to_string(i)); }
-    bool Uint(unsigned u) { return Scalar(Model::Kind::Scalar, "u" + std::to_string(u)); }
-    bool Uint64(std::uint64_t u) { return Scalar(Model::Kind::Scalar, "u" + std::to_string(u)); }
-    bool Double(double d) {
-        char number[40];
-        std::snprintf(number, sizeof number, "f%.17g", d);
-        return Scalar(Model::Kind::Scalar, number);
-    }
+    bool Null() { Next().Clear(); return true; }
+    bool Bool(bool b) { Next().SetBool(b); return true; }
+    bool Int(int i) { Next().SetSigned(i); return true; }
+    bool Int64(std::int64_t i) { Next().SetSigned(i); return true; }
+    bool Uint(unsigned u) { Next().SetUnsigned(u); return true; }
+    bool Uint64(std::uint64_t u) { Next().SetUnsigned(u); return true; }
+    bool Double(double d) { Next().SetFloat(d); return true; }
     bool String(const char* text, rapidjson::SizeType length, bool) {
-        return Scalar(Model::Kind::Scalar, "\"" + UpToNul(text, length) + "\"");
-    }
-    bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &open_.back()->fields[UpToNul(text, length)];
+        Next().SetString(UpToNul(text, length));
         return true;
     }
-    bool StartObject() { return Open(Model::Kind::Object); }
-    bool EndObject(rapidjson::SizeType) { return Close(); }
-    bool StartArray() { return Open(Model::Kind::Array); }
-    bool EndArray(rapidjson::SizeType) { return Close(); }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        target_ = &open_.back()->Field(UpToNul(text, length));
+        return true;
+    }
+    bool StartObject() { open_.push_back(&Next().EnsureStructure()); return true; }
+    bool StartArray() { open_.push_back(&Next().EnsureCollection()); return true; }
+    bool EndObject(rapidjson::SizeType) { open_.pop_back(); return true; }
+    bool EndArray(rapidjson::SizeType) { open_.pop_back(); return true; }
 
 private:
     static std::string UpToNul(const char* text, rapidjson::SizeType length) {
-        std::string cut(text, length);
+        const std::string cut(text, length);
         return cut.substr(0, cut.find('\0'));
     }
-
-    Model& Next() {
-        if (!open_.empty() && open_.back()->kind == Model::Kind::Array) {
-            return open_.back()->elements.emplace_back();
-        }
-        return *target_;
-    }
-    bool Scalar(Model::Kind kind, const std::string& text) {
-        Model& value = Next();
-        value.Reset(kind);
-        value.scalar = text;
-        return true;
-    }
-    bool Open(Model::Kind kind) {
-        Model& value = Next();
-        if (value.kind != kind) {
-            value.Reset(kind);
-        }
-        open_.push_back(&value);
-        return true;
-    }
-    bool Close() {
-        open_.pop_back();
-        return true;
+    BindingProperty& Next() {
+        const bool inArray = !open_.empty() && open_.back()->Kind() == BindingPropertyType::Collection;
+        return inArray ? open_.back()->Append() : *target_;
     }
 
-    Model* target_;
-    std::vector<Model*> open_;
+    BindingProperty* target_;
+    std::vector<BindingProperty*> open_;
 };
 
 // What the reader must give for `text`: Describe() of the tree, or the failure text.
@@ -134,7 +70,7 @@ std::string Expected(const std::string& text) {
     if (document.find_first_not_of(" \t\r\n") == std::string::npos) {
         return "~";  // a blank document is an Empty value, not an error
     }
-    Model root;
+    BindingProperty root;
     ModelBuilder builder(root);
     rapidjson::Reader reader;
     rapidjson::StringStream stream(document.c_str());
@@ -143,27 +79,7 @@ std::string Expected(const std::string& text) {
         return std::string("Error: ") + rapidjson::GetParseError_En(parsed.Code()) + " at offset " +
                std::to_string(parsed.Offset()) + ".";
     }
-    return root.Text();
-}
-
-// A tree's text with every float reduced to its kind and every zero to Unsigned.
-std::string Coarse(const std::string& described) {
-    const auto startsValue = [&](std::size_t i) { return i == 0 || std::strchr("[{,:", described[i - 1]) != nullptr; };
-    const auto endsValue = [&](std::size_t i) { return i == described.size() || std::strchr("]},", described[i]) != nullptr; };
-    std::string coarse;
-    for (std::size_t i = 0; i < described.size(); ++i) {
-        if (described[i] == 'f' && startsValue(i) && !endsValue(i + 1) && described[i + 1] != 'a') {  // not "false"
-            coarse += 'f';
-            while (!endsValue(i + 1)) {
-                ++i;
-            }
-        } else if (described.compare(i, 2, "s0") == 0 && startsValue(i) && endsValue(i + 2)) {
-            coarse += 'u';
-        } else {
-            coarse += described[i];
-        }
-    }
-    return coarse;
+    return Describe(root);
 }
 
 // A record of one of three shapes, so arrays of them repeat, leave and return to a shape.
@@ -178,9 +94,7 @@ std::string Record(int i) {
 
 std::string Records(int count) {
     std::string text = "[";
-    for (int i = 0; i < count; ++i) {
-        text += (i == 0 ? "" : ",") + Record(i);
-    }
+    for (int i = 0; i < count; ++i) text += (i == 0 ? "" : ",") + Record(i);
     return text + "]";
 }
 
@@ -223,14 +137,6 @@ TEST(JsonReaderModel, DamagedDocumentsReadAsTheModelReadsThem) {
             const std::string expected = Expected(damaged);
             ASSERT_EQ(read.Succeeded() ? Describe(read.Value()) : read.ErrorMessage(), expected) << damaged;
             (read.Succeeded() ? successes : failures)++;
-            if (read.Succeeded()) {
-                // What is written reads back to the same tree, but for the last digits of
-                // floats (the parser's default number conversion may be one unit off in
-                // the last place) and the kind of zero (-0 reads as Signed, 0 as Unsigned).
-                const BindingResult reread = JsonToBinding(BindingToJson(read.Value(), nullptr, nullptr));
-                ASSERT_TRUE(reread.Succeeded()) << damaged;
-                EXPECT_EQ(Coarse(Describe(reread.Value())), Coarse(Describe(read.Value()))) << damaged;
-            }
         }
     }
     // Both outcomes must have been exercised for the comparison to mean anything.

@@ -56,44 +56,15 @@ constexpr const char* kExecutableName = "log_test.exe";
 constexpr const char* kExecutableName = "log_test";
 #endif
 
+// The built-in targets' settings show in where lines go (below); here what is attached.
 TEST_F(LogSystemTest, StartsWithStdErrThenDebuggerAttached) {
     EXPECT_STREQ(GetLogExecutableName(), kExecutableName);
     EXPECT_EQ(FindLogTarget("StdErrLogTarget"), GetStdErrLogTarget());
     EXPECT_EQ(FindLogTarget("DebuggerConsoleLogTarget"), GetDebuggerLogTarget());
     EXPECT_EQ(FindLogTarget("StdOutLogTarget"), nullptr);
     EXPECT_EQ(FindLogTarget("stderrlogtarget"), nullptr) << "names are case-sensitive";
-    LogTargetInterface* stdOut = GetStdOutLogTarget();
-    ASSERT_NE(stdOut, nullptr);
-    EXPECT_FALSE(stdOut->IsAttached(stdOut));
     EXPECT_EQ(GetLogLevel(), LogLevel::Warn);
     EXPECT_EQ(GetDisabledLogGroups(), kLogGroupXtr);
-
-    const struct {
-        LogTargetInterface* target;
-        const char* format;
-        LogLevel level;
-        LogGroups enabled;
-        LogGroups disabled;
-    } builtIns[] = {
-        {GetStdErrLogTarget(), "#E(#T): #L| #M", LogLevel::Warn, kLogGroupDbg, kLogGroupGen},
-        {GetStdOutLogTarget(), "#M", LogLevel::Warn, kLogGroupGen, kLogGroupDbg},
-        {GetDebuggerLogTarget(), "#E(#T): #L| #M", LogLevel::Warn, kLogGroupDbg, 0},
-    };
-    for (const auto& b : builtIns) {
-        EXPECT_STREQ(b.target->GetFormat(b.target, LogRecord{}), b.format) << b.target->GetName(b.target);
-        EXPECT_EQ(b.target->GetLevel(b.target), b.level);
-        EXPECT_EQ(b.target->GetEnabledGroups(b.target), b.enabled);
-        EXPECT_EQ(b.target->GetDisabledGroups(b.target), b.disabled);
-    }
-}
-
-TEST_F(LogSystemTest, TraceWritesNothing) {
-    SetLogLevel(LogLevel::Okay);
-    ::testing::internal::CaptureStderr();
-    LogTrace("%s: Handling event %s", "HonorPlugin", "OnJsonApiEvent");
-    LogTrace("plain");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_TRUE(debugger_.empty());
 }
 
 TEST_F(LogSystemTest, GlobalAndTargetFiltersDecideWhereALineGoes) {
@@ -214,6 +185,59 @@ TEST_F(LogSystemTest, NestedLogCallFromATargetIsDropped) {
     EXPECT_EQ(echo.writes, 2) << "the thread may log again once the dispatch is over";
 }
 
+// ---- Targets: their settings and their table of entry points ----------------------------
+
+TEST_F(LogSystemTest, ConfigureAppliesEverythingAndAttachesOnce) {
+    RecordingLogTarget target;
+    target.Attach();
+    target.Configure({LogLevel::Okay, kLogGroupDbg | kLogGroupGen, kLogGroupGen, "#L| #G| #M"});
+    EXPECT_TRUE(target.IsAttached());
+    EXPECT_EQ(target.GetEnabledGroups(), kLogGroupDbg) << "the disabled GEN is cleared from the enabled mask";
+
+    SetLogLevel(LogLevel::Okay);
+    Log(LogLevel::Okay, kLogGroupDbg, "first");
+    Log(LogLevel::Okay, kLogGroupGen, "refused");
+    Log(LogLevel::Okay, kLogGroupMem, "not enabled");
+    ASSERT_EQ(target.recorded.size(), 1u) << "configuring an attached target must not add it twice";
+    EXPECT_EQ(target.recorded[0].line, "  OKAY| DBG| first\n");
+
+    target.Configure({LogLevel::Error, 0, 0, "#M"});
+    Log(LogLevel::Warn, kLogGroupMem, "below target level");
+    Log(LogLevel::Error, kLogGroupMem, "any group");
+    EXPECT_EQ(target.recorded.back().line, "any group\n");
+    EXPECT_EQ(target.recorded.size(), 2u);
+}
+
+TEST_F(LogSystemTest, NewTargetHasTheDefaultSettingsAndIsDetached) {
+    RecordingLogTarget target;
+    EXPECT_FALSE(target.IsAttached());
+    EXPECT_EQ(target.GetLevel(), LogLevel::Warn);
+    EXPECT_EQ(target.GetEnabledGroups() | target.GetDisabledGroups(), 0u);
+    EXPECT_STREQ(target.GetFormat(LogRecord{}), "#D| #L| #G| #M");
+}
+
+TEST_F(LogSystemTest, TableEntriesReachTheTarget) {
+    RecordingLogTarget target("Tabled", {LogLevel::Okay, 0, 0, "<#M>"});
+    LogTargetInterface* table = target.Interface();
+    EXPECT_EQ(table->Version(table), 1);
+    EXPECT_STREQ(table->GetName(table), "Tabled");
+    table->SetLevel(table, LogLevel::Error);
+    EXPECT_EQ(table->GetLevel(table), LogLevel::Error);
+    EXPECT_EQ(target.GetLevel(), LogLevel::Error);
+
+    table->Attach(table);
+    table->Attach(table);  // already attached: no second entry
+    EXPECT_TRUE(table->IsAttached(table));
+    EXPECT_EQ(FindLogTarget("Tabled"), table);
+    Log(LogLevel::Always, 0, "once");
+    EXPECT_EQ(target.recorded.size(), 1u);
+
+    EXPECT_EQ(target.recorded.back().line, "<once>\n") << "the system writes through the table";
+    table->Detach(table);
+    EXPECT_FALSE(table->IsAttached(table));
+    EXPECT_EQ(FindLogTarget("Tabled"), nullptr);
+}
+
 TEST(LogLifecycle, LastReleaseDetachesAndDestroysUnmatchedReleaseIsIgnored) {
     LogAddRef();
     LogAddRef();
@@ -223,10 +247,9 @@ TEST(LogLifecycle, LastReleaseDetachesAndDestroysUnmatchedReleaseIsIgnored) {
     EXPECT_TRUE(target.IsAttached());
     LogRelease();
     EXPECT_FALSE(target.IsAttached());
-    EXPECT_EQ(GetStdErrLogTarget(), nullptr);
-    EXPECT_EQ(GetStdOutLogTarget(), nullptr);
-    EXPECT_EQ(GetDebuggerLogTarget(), nullptr);
-    EXPECT_EQ(FindLogTarget("StdErrLogTarget"), nullptr);
+    for (LogTargetInterface* builtIn : {GetStdErrLogTarget(), GetStdOutLogTarget(), GetDebuggerLogTarget()}) {
+        EXPECT_EQ(builtIn, nullptr);
+    }
     EXPECT_EQ(GetLogLevel(), LogLevel::Warn);
     EXPECT_EQ(GetDisabledLogGroups(), kLogGroupXtr);
     EXPECT_STREQ(GetLogExecutableName(), "<unknown>");
@@ -288,8 +311,6 @@ TEST(LogApi, IsTheVersionOneTableInItsOrder) {
     EXPECT_EQ(api->GetLogLevel(), LogLevel::Error);
     api->SetDisabledLogGroups(0);
     EXPECT_EQ(api->GetDisabledLogGroups(), 0u);
-    api->SetReservedFlag();
-    api->ClearReservedFlag();
     api->MuteLog();
     Log(LogLevel::Always, 0, "muted");
     api->UnmuteLog();

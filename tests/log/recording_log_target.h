@@ -9,12 +9,7 @@
 
 namespace vclient::testing_support {
 
-struct RecordedLine {
-    LogLevel level;
-    LogGroups groups;
-    std::string message;
-    std::string line;
-};
+struct RecordedLine { LogLevel level; LogGroups groups; std::string message; std::string line; };
 
 class RecordingLogTarget final : public LogTarget {
 public:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/api_description.h"
+#include "router/api_name.h"
 #include "router_test_support.h"
 
 namespace router_test {
@@ -16,32 +17,23 @@ namespace {
 
 class ApiRegistryTest : public ::testing::Test, public RouterFixture {};
 
-TEST_F(ApiRegistryTest, FunctionNamesFollowMethodWordAndPath) {
-    struct Case {
-        HttpMethod method;
-        const char* path;
-        const char* name;
+// A method, or a standard method's word, declares its code without a word; any other word
+// declares method 8 and keeps the word. How names are made is ToApiName's (below).
+TEST_F(ApiRegistryTest, RoutesKeepTheirMethodAndWord) {
+    registry.AddRoute(HttpMethod::Delete, "/items/{+rest}", &service, &Service::Echo);
+    registry.AddRoute(HttpMethod::None, "/plain", &service, &Service::Echo);
+    registry.AddRoute("PURGE", "/cache/{key}", &service, &Service::Echo);
+    registry.AddRoute("PUT", "/word", &service, &Service::Echo);
+    const struct { const char* name; HttpMethod method; const char* word; } cases[] = {
+        {"DeleteItemsByRest", HttpMethod::Delete, ""}, {"Plain", HttpMethod::None, ""},
+        {"PurgeCacheByKey", HttpMethod::Custom, "PURGE"}, {"PutWord", HttpMethod::Put, ""},
     };
-    const Case cases[] = {
-        {HttpMethod::Post, "/items/{id}", "PostItemsById"},
-        {HttpMethod::Delete, "/items/{+rest}", "DeleteItemsByRest"},
-        {HttpMethod::None, "/plain", "Plain"},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.path);
-        EXPECT_TRUE(registry.AddRoute(test.method, test.path, &service, &Service::Echo).IsOpen());
-        ASSERT_NE(registry.FindFunction(test.name), nullptr);
-        EXPECT_EQ(registry.FindRoute(test.name)->method, test.method);
+    for (const auto& c : cases) {
+        const RouteBinding* route = registry.FindRoute(c.name);
+        ASSERT_NE(route, nullptr) << c.name;
+        EXPECT_EQ(route->method, c.method) << c.name;
+        EXPECT_EQ(route->methodWord, c.word) << c.name;
     }
-    EXPECT_TRUE(registry.AddRoute("PURGE", "/cache/{key}", &service, &Service::Echo).IsOpen());
-    const RouteBinding* purge = registry.FindRoute("PurgeCacheByKey");
-    ASSERT_NE(purge, nullptr);
-    EXPECT_EQ(purge->method, HttpMethod::Custom);
-    EXPECT_EQ(purge->methodWord, "PURGE");
-    // A standard word given as text declares that method, without a word.
-    EXPECT_TRUE(registry.AddRoute("PUT", "/word", &service, &Service::Echo).IsOpen());
-    EXPECT_EQ(registry.FindRoute("PutWord")->method, HttpMethod::Put);
-    EXPECT_EQ(registry.FindRoute("PutWord")->methodWord, "");
 }
 
 TEST_F(ApiRegistryTest, DeclarationFailuresLeaveTheRegistryUnchanged) {
@@ -96,11 +88,11 @@ TEST_F(ApiRegistryTest, ArgumentsAndResultFollowTheSignature) {
     EXPECT_TRUE(registry.FindRoute("PostContext")->handler->TakesCallContext());
     EXPECT_FALSE(registry.FindRoute("PostAck")->handler->TakesCallContext());
 
-    EXPECT_EQ(registry.FindFunction("PostAck")->result.type, BindingType::None);
-    EXPECT_EQ(registry.FindFunction("GetMaybe")->result.type, BindingType::String);
-    EXPECT_EQ(registry.FindFunction("GetAttributes")->result.type, BindingType::Object);
-    EXPECT_EQ(registry.FindFunction("GetFilter")->result.type, BindingType::Vector);
-    EXPECT_EQ(registry.FindFunction("GetFilter")->result.elementType, BindingType::Object);
+    // No result, a MaybeType's value, a CallResult's dynamic value, a vector's element.
+    const TypeIdentifier results[] = {{BindingType::None}, {BindingType::String}, {BindingType::Object},
+                                      {BindingType::Vector, BindingType::Object}};
+    const char* const functions[] = {"PostAck", "GetMaybe", "GetAttributes", "GetFilter"};
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(registry.FindFunction(functions[i])->result, results[i]) << functions[i];
 }
 
 TEST_F(ApiRegistryTest, BuilderNamesArgumentsInOrderAndClosesPastTheLast) {
@@ -158,15 +150,24 @@ TEST_F(ApiRegistryTest, RouteTableEntriesReadAsAHostReadsThem) {
     EXPECT_EQ(Copy(entries[2].argumentLocations[0].location), static_cast<std::uint32_t>(QIV_ARGUMENT_LOCATION_BODY));
 }
 
-TEST_F(ApiRegistryTest, EntryWithoutDispatchContextAnswersNotFound) {
-    registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Ack);
-    RouteFunctionEntry entry = *FindEntry(Table(), "GetX");
-    entry.function.dispatchContext = nullptr;
-    TestRequest request(kGet, "/x");
-    const Answer answer = CallEntry(entry, request);
-    EXPECT_EQ(answer.status, 404);
-    EXPECT_EQ(answer.errorText, std::optional<std::string>("Invalid function"));
-    EXPECT_TRUE(answer.released);
+struct NameCase { const char* word; std::string path; std::string expected; };
+
+TEST(ToApiName, FollowsTheNamingRule) {
+    const NameCase cases[] = {
+        {"GET", "/qiv-honor-v2/v1/ballot", "GetQivHonorV2V1Ballot"},
+        {"POST", "/qiv-honor-v2/v1/level-change/ack", "PostQivHonorV2V1LevelChangeAck"},
+        {"GET", "/players/{id}", "GetPlayersById"}, {"", "qiv-honor-v2", "QivHonorV2"},
+        {"DELETE", "/a_b!c.d", "DeleteABCD"}, {"get", "/x", "GetX"}, {"QUIZ", "/z", "QuizZ"}, {"GET", "", "Get"},
+        {"", "", ""}, {"", "/files/{+path}", "FilesByPath"},
+        {"", "/doc/{#part}", "DocBy#part"},   // "#" is copied and ends the capital
+        {"", "/v1/2fa", "V12fa"},
+        {"", "a}b", "Ab"},                     // "}" keeps the flag as it was
+        {"", "/}b", "B"},
+        {"", "{}", "By"}, {"", "/a b~c", "A b~c"},
+        {"", "/\xc3\xa9t", "\xc3\xa9t"},       // bytes above 127 are copied and end the capital
+        {"G\xc3\x89T", "/x", "G\xc3\x89tX"},   // only ASCII letters are lowered
+    };
+    for (const NameCase& c : cases) EXPECT_EQ(ToApiName(c.word, c.path), c.expected) << c.word << " " << c.path;
 }
 
 }  // namespace

@@ -11,20 +11,8 @@ namespace router_test {
 namespace {
 
 TEST(ResponseRelease, FreesEveryArrayOfEveryAnswerShape) {
-    RouterFixture fixture;
-    ApiRegistry& registry = fixture.registry;
-    Service& service = fixture.service;
-    registry.AddRoute(HttpMethod::Get, "/items/{id}", &service, &Service::GetItem);
-    registry.AddRoute(HttpMethod::Get, "/attributes", &service, &Service::Attributes).Argument("mode");
-    registry.AddRoute(HttpMethod::Get, "/stream", &service, &Service::Stream);
-    registry.AddRoute(HttpMethod::Get, "/maybe", &service, &Service::Maybe).Argument("code");
-    registry.AddRoute(HttpMethod::Get, "/throws", &service, &Service::Throws);
-    (void)fixture.Table();
-
-    const struct {
-        const char* function;
-        const char* url;
-    } calls[] = {
+    RoadFixture fixture;
+    const struct { const char* function; const char* url; } calls[] = {
         {"GetItemsById", "/items/x"},        {"GetAttributes", "/attributes?mode=1"},
         {"GetStream", "/stream"},            {"GetMaybe", "/maybe?code=404"},
         {"GetThrows", "/throws"},            {"GetItemsById", "/nothing"},

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "router/url_decode.h"
+
 namespace vclient {
 namespace {
 
@@ -22,8 +24,7 @@ struct TemplateCase {
 
 TEST(RoutePattern, TurnsTemplatesIntoPatterns) {
     const TemplateCase cases[] = {
-        {"/qiv-honor-v2/v1/ballot", true, "/qiv-honor-v2/v1/ballot", {}},
-        {"/x.y", true, "/x.y", {}},
+        {"/qiv-honor-v2/v1/ballot", true, "/qiv-honor-v2/v1/ballot", {}}, {"/x.y", true, "/x.y", {}},
         {"/items/{id}", false, "/items/([^/]*)", {{Kind::Segment, "id"}}},
         {"/files/{+path}", false, "/files/(.*)", {{Kind::Rest, "path"}}},
         {"/doc{#part}", false, "/doc#(.*)", {{Kind::Fragment, "part"}}},
@@ -44,32 +45,20 @@ TEST(RoutePattern, TurnsTemplatesIntoPatterns) {
     }
 }
 
-struct MatchCase {
-    const char* pathTemplate;
-    std::string url;
-    bool matches;
-    PathArguments arguments;
-};
+struct MatchCase { const char* pathTemplate; std::string url; bool matches; PathArguments arguments; };
 
 TEST(RoutePattern, MatchesUrlsAndDecodesVariables) {
     const MatchCase cases[] = {
-        {"/x.y", "/x.y", true, {}},
-        {"/x.y", "/xzy", false, {}},
-        {"/x.y", "/x.y/", false, {}},
-        {"/x.y/{a}", "/xzy/1", false, {}},
-        {"/x.y/{a}", "/x.y/1", true, {{"a", "1"}}},
+        {"/x.y", "/x.y", true, {}}, {"/x.y", "/xzy", false, {}}, {"/x.y", "/x.y/", false, {}},
+        {"/x.y/{a}", "/xzy/1", false, {}}, {"/x.y/{a}", "/x.y/1", true, {{"a", "1"}}},
         {"/items/{id}", "/items/a%20b", true, {{"id", "a b"}}},
-        {"/items/{id}", "/items/x+y", true, {{"id", "x y"}}},
-        {"/items/{id}", "/items/", true, {{"id", ""}}},
-        {"/items/{id}", "/items/a/b", false, {}},
-        {"/items/{id}", "/items", false, {}},
+        {"/items/{id}", "/items/x+y", true, {{"id", "x y"}}}, {"/items/{id}", "/items/", true, {{"id", ""}}},
+        {"/items/{id}", "/items/a/b", false, {}}, {"/items/{id}", "/items", false, {}},
         {"/items/{id}", "/items/a%2Fb", true, {{"id", "a/b"}}},
         {"/files/{+path}", "/files/a/b/c", true, {{"path", "a/b/c"}}},
         {"/a/{+x}/{y}", "/a/b/c/d", true, {{"x", "b/c"}, {"y", "d"}}},
-        {"/{+a}{+b}", "/xyz", true, {{"a", "xyz"}, {"b", ""}}},
-        {"/{a}/{a}", "/1/2", true, {{"a", "2"}}},
-        {"/doc{#part}", "/doc#intro", true, {{"part", "intro"}}},
-        {"/doc{#part}", "/docintro", false, {}},
+        {"/{+a}{+b}", "/xyz", true, {{"a", "xyz"}, {"b", ""}}}, {"/{a}/{a}", "/1/2", true, {{"a", "2"}}},
+        {"/doc{#part}", "/doc#intro", true, {{"part", "intro"}}}, {"/doc{#part}", "/docintro", false, {}},
         {"/{+a}", "/a\nb", false, {}},  // "." stops at line ends, "[^/]" does not
         {"/{a}", "/a\rb", true, {{"a", "a\rb"}}},
         {"/a/{id", "/a/", true, {}},
@@ -120,9 +109,7 @@ protected:
         for (char& c : text) c = alphabet[Number(alphabet.size() - 1)];
         return text;
     }
-    std::size_t Number(std::size_t max) {
-        return std::uniform_int_distribution<std::size_t>(0, max)(random_);
-    }
+    std::size_t Number(std::size_t max) { return std::uniform_int_distribution<std::size_t>(0, max)(random_); }
 
     // A template and, beside it, the URL it describes with its variables filled in.
     std::pair<std::string, std::string> TemplateAndUrl() {
@@ -148,8 +135,7 @@ TEST_F(Differential, AgreesWithStdRegexOnVerdictAndGroups) {
     for (int round = 0; round < 1500; ++round) {
         auto [pathTemplate, derived] = TemplateAndUrl();
         const RoutePattern pattern(pathTemplate);
-        const std::regex regex(pattern.PatternText(),
-                               std::regex::ECMAScript | std::regex::optimize);
+        const std::regex regex(pattern.PatternText(), std::regex::ECMAScript | std::regex::optimize);
         const std::string urls[] = {derived, derived + "/", derived.substr(1),
                                     Pick("ab/#.x\n\r", 12), Pick("/a#", 16)};
         for (const std::string& url : urls) {
@@ -159,13 +145,49 @@ TEST_F(Differential, AgreesWithStdRegexOnVerdictAndGroups) {
             ASSERT_EQ(groups.has_value(), regexMatched) << pathTemplate << " on " << url;
             if (!regexMatched) continue;
             ++matched;
-            ASSERT_EQ(groups->size() + 1, expected.size());
-            for (std::size_t i = 0; i < groups->size(); ++i) {
-                ASSERT_EQ((*groups)[i], expected[i + 1].str()) << pathTemplate << " on " << url;
-            }
+            ASSERT_EQ(std::vector<std::string>(groups->begin(), groups->end()),
+                      std::vector<std::string>(expected.begin() + 1, expected.end()))
+                << pathTemplate << " on " << url;
         }
     }
     EXPECT_GT(matched, 1000u);  // the derived URLs must exercise the capture split
+}
+
+struct DecodeCase { std::string text; std::string expected; };
+
+TEST(UrlDecode, DecodesEscapesAndPlus) {
+    const DecodeCase cases[] = {
+        {"", ""}, {"abc", "abc"}, {"a+b", "a b"}, {"a%20b", "a b"},
+        {"%2B", "+"},        // an escaped plus stays a plus
+        {"%2541", "%41"},    // decoded once only
+        {"%C3%A9", "\xc3\xa9"}, {"\xe9/", "\xe9/"},
+    };
+    for (const DecodeCase& c : cases) EXPECT_EQ(UrlDecode(c.text), c.expected) << c.text;
+}
+
+TEST(UrlDecode, KeepsAPercentThatStartsNoEscape) {
+    const DecodeCase cases[] = {
+        {"%", "%"}, {"%4", "%4"}, {"100%", "100%"}, {"a%2", "a%2"}, {"%%41", "%A"}, {"%+1", "% 1"}, {"%-1%", "%-1%"},
+    };
+    for (const DecodeCase& c : cases) EXPECT_EQ(UrlDecode(c.text), c.expected) << c.text;
+}
+
+TEST(UrlDecode, EveryTwoBytesAfterAPercentGiveOneByteOrStayText) {
+    const std::string hex = "0123456789abcdefABCDEF";
+    for (int high = 0; high < 256; ++high) {
+        for (int low = 0; low < 256; ++low) {
+            const char h = static_cast<char>(high);
+            const char l = static_cast<char>(low);
+            const std::string decoded = UrlDecode(std::string{'%', h, l});
+            if (hex.find(h) != std::string::npos && hex.find(l) != std::string::npos) {
+                const int value = std::stoi(std::string{h, l}, nullptr, 16);
+                ASSERT_EQ(decoded, std::string(1, static_cast<char>(value)));
+            } else {
+                ASSERT_EQ(decoded.front(), '%');
+                ASSERT_EQ(decoded.size(), 3u);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Test support for the router: a small service object with member operations of every
-// supported shape, a registry declaring routes to it, requests built from the ABI records
+// supported shape, one route table declaring them, requests built from the ABI records
 // and answers read back the way a host reads them (packed fields copied by value).
 #pragma once
 
@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "value/binding_property.h"
 #include "binding/host_value.h"
 #include "binding/register_type.h"
 #include "qiv/plugin_abi.h"
@@ -24,45 +23,32 @@
 #include "router/response_stream.h"
 #include "util/failure.h"
 #include "util/maybe_type.h"
+#include "value/binding_property.h"
 
 namespace router_test {
 
 using namespace vclient;
 
-struct Item {
-    std::string name;
-    std::int32_t count = 0;
-    std::vector<std::string> tags;
-};
+struct Item { std::string name; std::int32_t count = 0; std::vector<std::string> tags; };
 
 enum class Color : std::int32_t { Red = 1, Green = 2 };
 
 // Not registered: converting it fails.
-struct Unregistered {
-    std::int32_t value = 0;
-};
-
-inline void RegisterTestTypes(TypeRegistry& registry) {
-    RegisterRecord<Item>(registry, "Item").QIV_FIELD(name).QIV_FIELD(count).QIV_FIELD(tags);
-    RegisterEnum<Color>(registry, "Color").QIV_ENUMERATOR(Red).QIV_ENUMERATOR(Green);
-}
+struct Unregistered { std::int32_t value = 0; };
 
 // A stream over a fixed text, handing out at most `chunk` bytes per read.
 class TextStream final : public ResponseStream {
 public:
     TextStream(std::string text, std::uint32_t chunk, bool* closed) : text_(std::move(text)), chunk_(chunk), closed_(closed) {}
     bool Read(char* buffer, std::uint32_t& length, bool& more) override {
-        const std::size_t left = text_.size() - offset_;
-        const std::size_t count = std::min<std::size_t>({left, length, chunk_});
+        const std::size_t count = std::min<std::size_t>({text_.size() - offset_, length, chunk_});
         if (count > 0) std::memcpy(buffer, text_.data() + offset_, count);
         offset_ += count;
         length = static_cast<std::uint32_t>(count);
         more = offset_ < text_.size();
         return true;
     }
-    void Close() override {
-        if (closed_ != nullptr) *closed_ = true;
-    }
+    void Close() override { *closed_ = true; }
     std::uint32_t SizeHint() const override { return static_cast<std::uint32_t>(text_.size()); }
 
 private:
@@ -85,8 +71,7 @@ public:
     Color GetColor() const { return Color::Green; }
     Unregistered GetUnregistered() { return {}; }
     MaybeType<Failure, std::string> Maybe(std::int32_t code) {
-        if (code < 0) return std::string("fine");
-        return Failure(code, "downstream failed");
+        return code < 0 ? MaybeType<Failure, std::string>(std::string("fine")) : Failure(code, "downstream failed");
     }
     MaybeType<Failure, void> MaybeVoid() { return {}; }
     CallResult Attributes(std::uint32_t mode) {
@@ -114,11 +99,8 @@ public:
         current->SetSigned(1);
         return root;
     }
-    std::string Context(const CallContext& context, const std::string& tag) {
-        seen = context;
-        return tag;
-    }
-    std::string ContextByValue(CallContext context) { return context.url; }
+    std::string Context(const CallContext& context, const std::string& tag) { seen = context; return tag; }
+    std::string Url(CallContext context) { return context.url; }
     std::string Two(const std::string& id, std::int32_t n) { return id + ":" + std::to_string(n); }
 
     int acks = 0;
@@ -139,25 +121,20 @@ public:
         }
     }
 
-    TestRequest& Word(std::string word) {
-        word_ = Keep(std::move(word));
-        return *this;
-    }
+    TestRequest& Word(std::string word) { word_ = Keep(std::move(word)); return *this; }
     TestRequest& Header(std::string name, std::string value) {
         headers_.push_back(HostRequestHeader{Keep(std::move(name)), Keep(std::move(value))});
         return *this;
     }
-    TestRequest& Body(std::string contentType, std::string body) {
+    // The body has no terminating NUL.
+    TestRequest& Body(std::string contentType, const std::string& body) {
         contentType_ = Keep(std::move(contentType));
-        body_ = std::vector<char>(body.begin(), body.end());  // no terminating NUL
+        body_.assign(body.begin(), body.end());
         return *this;
     }
     // A typed parameter; `value` is taken over and cleared with the request.
     TestRequest& Parameter(std::optional<std::string> name, HostValue value) {
-        HostRequestParameter parameter{};
-        parameter.name = name ? Keep(std::move(*name)) : nullptr;
-        parameter.value = value;
-        parameters_.push_back(parameter);
+        parameters_.push_back(HostRequestParameter{name ? Keep(std::move(*name)) : nullptr, value});
         return *this;
     }
     TestRequest& TextParameter(std::optional<std::string> name, const std::string& text) {
@@ -215,9 +192,7 @@ struct Answer {
 
 // Reads a packed field by value: a reference to it would be misaligned.
 template <typename T>
-T Copy(T value) {
-    return value;
-}
+T Copy(T value) { return value; }
 
 inline std::string ReadStream(const HostResponse& response) {
     std::string text;
@@ -273,10 +248,17 @@ inline Answer CallEntry(const RouteFunctionEntry& entry, TestRequest& request) {
 
 inline std::optional<std::string> Text(const char* text) { return std::string(text); }
 
-// A registry with the test types and whatever routes a test declares.
+inline constexpr std::uint32_t kGet = QIV_HTTP_GET;
+inline constexpr std::uint32_t kPost = QIV_HTTP_POST;
+inline constexpr std::uint32_t kCustom = QIV_HTTP_CUSTOM;
+
+// A registry with the test types; routes are the test's own.
 class RouterFixture {
 public:
-    RouterFixture() { RegisterTestTypes(registry); }
+    RouterFixture() {
+        RegisterRecord<Item>(registry, "Item").QIV_FIELD(name).QIV_FIELD(count).QIV_FIELD(tags);
+        RegisterEnum<Color>(registry, "Color").QIV_ENUMERATOR(Red).QIV_ENUMERATOR(Green);
+    }
 
     const RouteTableDescriptor& Table() { return *registry.BuildRouteTable(); }
 
@@ -286,7 +268,7 @@ public:
         return CallEntry(*entry, request);
     }
     Answer Get(const std::string& function, const std::string& url) {
-        TestRequest request(QIV_HTTP_GET, url);
+        TestRequest request(kGet, url);
         return Call(function, request);
     }
 
@@ -294,9 +276,43 @@ public:
     Service service;
 };
 
-inline constexpr std::uint32_t kGet = QIV_HTTP_GET;
-inline constexpr std::uint32_t kPost = QIV_HTTP_POST;
-inline constexpr std::uint32_t kPut = QIV_HTTP_PUT;
-inline constexpr std::uint32_t kCustom = QIV_HTTP_CUSTOM;
+// The road of a call: the service's whole route table (function names in the comments).
+class RoadFixture : public RouterFixture {
+public:
+    RoadFixture() {
+        using M = HttpMethod;
+        registry.AddRoute(M::Get, "/items/{id}", &service, &Service::GetItem);            // GetItemsById
+        registry.AddRoute(M::Post, "/items", &service, &Service::PostItem).Body("item");  // PostItems
+        registry.AddRoute(M::Get, "/item", &service, &Service::PostItem).Argument("item");
+        registry.AddRoute(M::Get, "/text", &service, &Service::Echo).Argument("item");
+        registry.AddRoute(M::Post, "/ack", &service, &Service::Ack);
+        registry.AddRoute(M::Get, "/color", &service, &Service::GetColor);
+        registry.AddRoute(M::Get, "/maybe", &service, &Service::Maybe).Argument("code");
+        registry.AddRoute(M::Get, "/maybe-void", &service, &Service::MaybeVoid);
+        registry.AddRoute(M::Get, "/attributes", &service, &Service::Attributes).Argument("mode");
+        registry.AddRoute(M::Get, "/downstream", &service, &Service::Downstream).Argument("message");
+        registry.AddRoute(M::Get, "/stream", &service, &Service::Stream);
+        registry.AddRoute(M::Get, "/throws", &service, &Service::Throws);
+        registry.AddRoute(M::Get, "/deep", &service, &Service::Deep);
+        registry.AddRoute(M::Get, "/unregistered", &service, &Service::GetUnregistered);
+        registry.AddRoute(M::None, "/context", &service, &Service::Context).Argument("tag");  // Context
+        registry.AddRoute(M::Get, "/add", &service, &Service::Add);
+        registry.AddRoute(M::Get, "/flag", &service, &Service::Flag).Argument("on");
+        registry.AddRoute(M::Get, "/object", &service, &Service::Object).Argument("f");
+        registry.AddRoute(M::Get, "/filter", &service, &Service::Filter).Argument("filter");
+        registry.AddRoute(M::Get, "/q/{x}", &service, &Service::Echo).Query("x");  // GetQByX
+        registry.AddRoute(M::Get, "/header", &service, &Service::Echo).Argument("Token");
+        registry.AddRoute(M::Get, "/trace", &service, &Service::Echo).Header("x-trace");
+        registry.AddRoute(M::Get, "/two/{id}", &service, &Service::Two);              // GetTwoById
+        registry.AddRoute(M::Get, "/echo/{text}", &service, &Service::Echo);          // GetEchoByText
+        registry.AddRoute(M::Get, "/files/{+path}", &service, &Service::Echo);        // GetFilesByPath
+        registry.AddRoute(M::Get, "/qiv-honor-v2/v1/ballot", &service, &Service::Url);  // GetQivHonorV2V1Ballot
+        registry.AddRoute(M::None, "/any", &service, &Service::Url);                  // Any
+        registry.AddRoute("PURGE", "/cache", &service, &Service::Url);                // PurgeCache
+        registry.AddRoute(M::Get, "/a/b/", &service, &Service::Url);                  // GetAB
+        registry.AddRoute(M::Post, "/", &service, &Service::Url);                     // Post
+        registry.AddRoute(M::Get, "", &service, &Service::Url);                       // Get
+    }
+};
 
 }  // namespace router_test

@@ -1,7 +1,8 @@
 // A compact text of a BindingProperty tree for the reader and structure filler tests, so
 // that expected trees read as one short line in a table:
 //   ~ (Empty), true/false, s-1 (Signed), u7 (Unsigned), f1.5 (Float), "text" (String),
-//   b:0aff (Blob), [a,b] (Collection), {name:value,...} (Structure, in field order).
+//   b:0aff (Blob), e3/77 (Enum: value/type key), [a,b] (Collection), {name:value,...}
+//   (Structure, in field order).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@ inline std::string Describe(const BindingProperty& value) {
             text += number;
         }
         return "b:" + text;
+    case BindingPropertyType::Enum:
+        return "e" + std::to_string(value.GetEnum().value) + "/" + std::to_string(value.GetEnum().typeKey);
     case BindingPropertyType::Collection:
         for (const BindingProperty& element : value.Elements()) {
             text += (text.empty() ? "" : ",") + Describe(element);
@@ -48,10 +51,7 @@ inline std::string Describe(const BindingProperty& value) {
 }
 
 // One row of a reader's table: the input, and Describe() of the tree read or the failure text.
-struct ReadCase {
-    std::string text;
-    std::string expected;
-};
+struct ReadCase { std::string text; std::string expected; };
 
 // Reads each case's text with `read` (text -> BindingResult) and compares the outcome.
 template <class Read>
@@ -66,9 +66,7 @@ void ExpectReadOutcomes(const std::vector<ReadCase>& cases, Read read) {
 // `unit` written `times` times over.
 inline std::string Repeat(std::string_view unit, std::size_t times) {
     std::string text;
-    for (std::size_t i = 0; i < times; ++i) {
-        text += unit;
-    }
+    for (std::size_t i = 0; i < times; ++i) text += unit;
     return text;
 }
 

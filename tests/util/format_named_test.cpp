@@ -12,11 +12,7 @@
 namespace vclient {
 namespace {
 
-struct Named {
-    std::string format;
-    std::string message;
-    PropertyMap properties;
-};
+struct Named { std::string format; std::string message; PropertyMap properties; };
 
 template <class... A>
 Named Expand(std::string_view templ, const A&... args) {
@@ -27,26 +23,18 @@ Named Expand(std::string_view templ, const A&... args) {
     return result;
 }
 
-struct TemplateCase {
-    const char* templ;
-    const char* format;
-    const char* message;
-};
+struct TemplateCase { const char* templ; const char* format; const char* message; };
 
 // Expanded with the arguments 5, 2 and 3.
 TEST(FormatNamed, EscapesPlaceholdersAndConversionsShareTheNumbering) {
     const TemplateCase cases[] = {
-        {"{a}{{b}}", "%1{b}", "5{b}"},
-        {"{{x}} {a}", "{x} %1", "{x} 5"},
+        {"{a}{{b}}", "%1{b}", "5{b}"}, {"{{x}} {a}", "{x} %1", "{x} 5"},
         {"{a}}}", "%1}", "5}"},
         {"a}b", "a}b", "a}b"},
         {"100%% {a}", "100%% %1", "100% 5"},
         {"{a}7", "%1$d7", "57"},  // a digit after a reference must not extend its number
-        {"{a}$", "%1$d$", "5$"},
-        {"{a:04d}", "%1$04d", "0005"},
-        {"x {a!}", "x", "x"},
-        {"x \t{a!}, y", "x, y", "x, y"},
-        {"{}", "%1", "5"},
+        {"{a}$", "%1$d$", "5$"}, {"{a:04d}", "%1$04d", "0005"}, {"x {a!}", "x", "x"},
+        {"x \t{a!}, y", "x, y", "x, y"}, {"{}", "%1", "5"},
         {"{a", "{a", "{a"},   // not closed: kept as written
         {"{a%}", "%1", "5"},  // "%" belongs to the name
         {"{a\\}b}", "%1", "5"},
@@ -68,31 +56,19 @@ TEST(FormatNamed, RecordsNamesWithTheirTypedValues) {
     const Named named = Expand("{b} {i} {u} {c} {d} {f} {t} {v} {w}", true, -3, 4u, 'A', 0.5, 1.5f,
                                std::string_view("sv"), version, UINT64_MAX);
     const PropertyMap expected{
-        {"b", NamedValue(true)},
-        {"i", NamedValue(std::int64_t{-3})},
-        {"u", NamedValue(std::uint64_t{4})},
-        {"c", NamedValue(std::int64_t{65})},
-        {"d", NamedValue(0.5)},
-        {"f", NamedValue(1.5)},
-        {"t", NamedValue(std::string("sv"))},
-        {"v", NamedValue(std::string("18.0.0"))},
-        {"w", NamedValue(UINT64_MAX)},
+        {"b", NamedValue(true)}, {"i", NamedValue(std::int64_t{-3})}, {"u", NamedValue(std::uint64_t{4})},
+        {"c", NamedValue(std::int64_t{65})}, {"d", NamedValue(0.5)}, {"f", NamedValue(1.5)},
+        {"t", NamedValue(std::string("sv"))}, {"v", NamedValue(std::string("18.0.0"))}, {"w", NamedValue(UINT64_MAX)},
     };
     EXPECT_EQ(named.properties, expected);
     EXPECT_EQ(named.message, "1 -3 4 A 0.5 1.5 sv 18.0.0 18446744073709551615");
 }
 
 TEST(FormatNamed, TypedPlaceholdersGetSuffixes) {
-    const struct {
-        const char* templ;
-        NamedValue value;
-        const char* key;
-    } cases[] = {
+    const struct { const char* templ; NamedValue value; const char* key; } cases[] = {
         {"{#count}", NamedValue(std::int64_t{3}), "count_int"},
-        {"{#count_long}", NamedValue(std::int64_t{3}), "count_long"},
-        {"{#ok}", NamedValue(true), "ok_bool"},
-        {"{#ratio}", NamedValue(0.25), "ratio_float"},
-        {"{#who}", NamedValue(std::string("x")), "who_str"},
+        {"{#count_long}", NamedValue(std::int64_t{3}), "count_long"}, {"{#ok}", NamedValue(true), "ok_bool"},
+        {"{#ratio}", NamedValue(0.25), "ratio_float"}, {"{#who}", NamedValue(std::string("x")), "who_str"},
         {"{#size}", NamedValue(std::uint64_t{9}), "size_int"},
         {"{#when_time}", NamedValue(std::uint64_t{9}), "when_time"},
         {"{#name_str}", NamedValue(std::string("x")), "name_str"},

@@ -34,10 +34,7 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 namespace vclient {
 namespace {
 
-struct FormatCase {
-    const char* format;
-    const char* expected;
-};
+struct FormatCase { const char* format; const char* expected; };
 
 // One argument of every row of the type table, numbered 1 to 10.
 class EveryType : public ::testing::Test {
@@ -66,16 +63,9 @@ protected:
 
 TEST_F(EveryType, BareReferencesUseTheTypesDefault) {
     const FormatCase cases[] = {
-        {"%1", "-42"},
-        {"%2", "3000000000"},
-        {"%3", "A"},
-        {"%4", "-9223372036854775808"},
-        {"%5", "18446744073709551615"},
-        {"%6", "2.5"},
-        {"%7 %8 %9", "text str view"},
-        {"%10", "1.2.3-rc.1"},
-        {"%1%2", "-423000000000"},
-        {"(%10)", "(1.2.3-rc.1)"},
+        {"%1", "-42"}, {"%2", "3000000000"}, {"%3", "A"}, {"%4", "-9223372036854775808"},
+        {"%5", "18446744073709551615"}, {"%6", "2.5"}, {"%7 %8 %9", "text str view"}, {"%10", "1.2.3-rc.1"},
+        {"%1%2", "-423000000000"}, {"(%10)", "(1.2.3-rc.1)"},
     };
     for (const auto& c : cases) EXPECT_EQ(Expand(c.format), c.expected) << c.format;
 }
@@ -85,25 +75,14 @@ TEST_F(EveryType, PositionalConversionsKeepAllowedCharactersAndReplaceOthers) {
         {"%3$d", "65"},  // the character's code
         {"%3$x", "41"},
         {"%1$q", "-42"},  // not allowed: default "d"
-        {"%1$x", "ffffffd6"},
-        {"%1$#x", "0xffffffd6"},
-        {"%1$+06d", "-00042"},
-        {"%2$d", "-1294967296"},
-        {"%4$X", "8000000000000000"},
-        {"%4$i", "-9223372036854775808"},
-        {"%5$x", "ffffffffffffffff"},
+        {"%1$x", "ffffffd6"}, {"%1$#x", "0xffffffd6"}, {"%1$+06d", "-00042"}, {"%2$d", "-1294967296"},
+        {"%4$X", "8000000000000000"}, {"%4$i", "-9223372036854775808"}, {"%5$x", "ffffffffffffffff"},
         {"%5$s", "18446744073709551615"},  // not allowed: default "u"
-        {"%6$.3f", "2.500"},
-        {"%6$010.2f", "0000002.50"},
-        {"%6$E", "2.500000E+00"},
-        {"%6$a", "0x1.4p+1"},
+        {"%6$.3f", "2.500"}, {"%6$010.2f", "0000002.50"}, {"%6$E", "2.500000E+00"}, {"%6$a", "0x1.4p+1"},
         {"%6$d", "2.5"},  // not allowed: default "g"
         {"%7$d", "text"},
         {"%8$#05s", "  str"},  // flags C leaves undefined for "s" are dropped
-        {"%9$-6s|", "view  |"},
-        {"%9$.2s", "vi"},
-        {"%9$8s", "    view"},
-        {"%3$5c|", "    A|"},
+        {"%9$-6s|", "view  |"}, {"%9$.2s", "vi"}, {"%9$8s", "    view"}, {"%3$5c|", "    A|"},
         {"%3$.3c|", "A|"},  // a precision means nothing for "c"
     };
     for (const auto& c : cases) EXPECT_EQ(Expand(c.format), c.expected) << c.format;
@@ -125,18 +104,14 @@ TEST_F(EveryType, OrdinaryConversionsTakeArgumentsInSequence) {
         {"%11d|", "        -42|"},           // 11 is above count: a width
         {"%01d|", "-42|"},                   // a leading 0 is a flag
         {"%n|%u", "|3000000000"},            // "n" takes its argument and writes nothing
-        {"%1$n|", "|"},
-        {"100%%", "100%"},
-        {"%%1", "%1"},
+        {"%1$n|", "|"}, {"100%%", "100%"}, {"%%1", "%1"},
         {"a%", "a"},  // a conversion cut by the end of the format
     };
     for (const auto& c : cases) EXPECT_EQ(Expand(c.format), c.expected) << c.format;
 }
 
 template <class... A>
-std::string Text(const char* format, const A&... args) {
-    return Format(format, args...);
-}
+std::string Text(const char* format, const A&... args) { return Format(format, args...); }
 
 TEST(FormatPositional, BeyondCountIsAWidthAndTheSequenceEnds) {
     // With two arguments "%3" is no reference; the third ordinary conversion has no argument.
@@ -247,6 +222,31 @@ TEST(FormatPositional, AllocatesNothing) {
                          arguments.data(), arguments.size());
     EXPECT_EQ(g_allocations.load(), before);
     EXPECT_GT(n, 0u);
+}
+
+struct VersionCase { PluginApiVersion version; const char* text; };
+
+TEST(PluginApiVersion, PrintsNumbersThenNonEmptyLabels) {
+    const VersionCase cases[] = {
+        {{18, 0, 0, "", ""}, "18.0.0"}, {{1, 2, 3, "beta.1", ""}, "1.2.3-beta.1"},
+        {{1, 2, 3, "", "build.7"}, "1.2.3+build.7"}, {{1, 2, 3, "rc.1", "exp.5114f85"}, "1.2.3-rc.1+exp.5114f85"},
+        {{4294967295u, 4294967295u, 4294967295u, "", ""}, "4294967295.4294967295.4294967295"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.version.ToString(), c.text);
+        EXPECT_EQ(Format("%1", c.version), c.text) << "formatted as an argument";
+    }
+}
+
+TEST(PluginApiVersion, FormatsUnderStringRules) {
+    const PluginApiVersion version{1, 2, 3, "rc.1", "b9"};
+    const struct { const char* format; const char* expected; } cases[] = {
+        {"[%1$16s]", "[   1.2.3-rc.1+b9]"}, {"[%1$-16s]", "[1.2.3-rc.1+b9   ]"},
+        {"[%1$.7s]", "[1.2.3-r]"},          {"[%1$10.3s]", "[       1.2]"},
+        {"[%1$d]", "[1.2.3-rc.1+b9]"},  // "d" is not allowed: the text is printed
+        {"[%s]", "[1.2.3-rc.1+b9]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Format(c.format, version), c.expected) << c.format;
 }
 
 }  // namespace

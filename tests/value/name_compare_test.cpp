@@ -11,9 +11,7 @@
 namespace vclient::detail {
 namespace {
 
-int Sign(int value) {
-    return (value > 0) - (value < 0);
-}
+int Sign(int value) { return (value > 0) - (value < 0); }
 
 // Every length up to 24 against every length up to 24, with one byte changed at every
 // position (to a lower, higher and high-bit value), in buffers offset by one so the word
@@ -26,9 +24,7 @@ TEST(NameCompare, MatchesByteWiseOrderAndEquality) {
                 for (const char replacement : {'\0', 'a', 'z', '\x7f', '\x80', '\xff'}) {
                     const std::string left = base.substr(0, leftSize + 1);
                     std::string right = base.substr(0, rightSize + 1);
-                    if (changed < rightSize) {
-                        right[changed + 1] = replacement;
-                    }
+                    if (changed < rightSize) right[changed + 1] = replacement;
                     const std::string_view a(left.data() + 1, leftSize);
                     const std::string_view b(right.data() + 1, rightSize);
                     ASSERT_EQ(CompareFieldNames(a, b), Sign(a.compare(b)))

@@ -9,38 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "value/binding_property.h"
 #include "value/page_source.h"
 #include "value/slab_pool.h"
 
 namespace vclient {
 namespace {
-
-// Slots of every size class are distinct, aligned to their size's natural alignment,
-// hold their bytes, and go back without leaving pages behind.
-TEST(PropertyArena, SlotsOfEverySizeClass) {
-    PropertyArena arena;
-    for (std::size_t bytes = 1; bytes <= PropertyArena::kMaxSlotSize; ++bytes) {
-        std::vector<unsigned char*> slots;
-        std::set<unsigned char*> distinct;
-        for (int i = 0; i < 300; ++i) {
-            auto* slot = static_cast<unsigned char*>(arena.Allocate(bytes));
-            std::memset(slot, i & 0xFF, bytes);
-            slots.push_back(slot);
-            distinct.insert(slot);
-        }
-        ASSERT_EQ(distinct.size(), slots.size()) << "size " << bytes;
-        for (std::size_t i = 0; i < slots.size(); ++i) {
-            ASSERT_EQ(slots[i][bytes - 1], static_cast<unsigned char>(i & 0xFF)) << "size " << bytes;
-            const std::size_t rounded = (bytes + 3) / 4 * 4;
-            if (rounded % 8 == 0) {
-                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots[i]) % 8, 0u);
-            }
-        }
-        EXPECT_GT(arena.PagesHeld(), 0u);
-        for (unsigned char* slot : slots) arena.Release(slot, bytes);
-        EXPECT_EQ(arena.PagesHeld(), 0u) << "size " << bytes;
-    }
-}
 
 TEST(PropertyArena, InlinePageServesFirstSlotsWithoutPages) {
     PropertyArena arena;
@@ -59,41 +33,36 @@ TEST(PropertyArena, InlinePageServesFirstSlotsWithoutPages) {
     arena.Release(again, 72);
 }
 
-// A full page comes back onto the class's list when one of its slots is freed, and a
-// freed slot is the next one handed out.
-TEST(PropertyArena, FullPageRejoinsAndReusesFreedSlot) {
-    PropertyArena arena;
-    std::vector<void*> slots;
-    while (arena.PagesHeld() < 2) slots.push_back(arena.Allocate(64));
-    const std::size_t onFirstPages = slots.size() - 1;
-    void* fromFullPage = slots[onFirstPages / 2];
-    arena.Release(fromFullPage, 64);
-    EXPECT_EQ(arena.Allocate(64), fromFullPage);
-    for (void* slot : slots) arena.Release(slot, 64);
-    EXPECT_EQ(arena.PagesHeld(), 0u);
-}
-
-// Each class hands out exactly the usable slots of a page, in address order, before it
-// takes the next page: the first slot after the header up to the last whole slot.
+// Each request is served by the class of its size rounded up to 4, which hands out exactly
+// the usable slots of a page, in address order, before it takes the next page: the first
+// slot after the header up to the last whole slot. Slots hold their bytes, and a freed slot
+// (also one of a full page) is the next one handed out.
 TEST(PropertyArena, PagesServeEveryUsableSlotInAddressOrder) {
-    for (std::size_t size = 4; size <= PropertyArena::kMaxSlotSize; size += 4) {
+    for (std::size_t bytes = 1; bytes <= PropertyArena::kMaxSlotSize; ++bytes) {
+        SCOPED_TRACE(bytes);
+        const std::size_t size = (bytes + 3) / 4 * 4;
         PropertyArena arena;
         std::vector<unsigned char*> slots;
-        while (arena.PagesHeld() < 2) slots.push_back(static_cast<unsigned char*>(arena.Allocate(size)));
+        while (arena.PagesHeld() < 2) {
+            slots.push_back(static_cast<unsigned char*>(arena.Allocate(bytes)));
+            std::memset(slots.back(), static_cast<int>(slots.size() & 0xFF), bytes);
+        }
         const std::size_t header = (sizeof(detail::SlabPageHeader) + size - 1) / size;
         const std::size_t inlineSlots = detail::SlabClass::kInlinePageSize / size - header;
         const std::size_t pageSlots = detail::SlabClass::kPageSize / size - header;
-        ASSERT_EQ(slots.size(), inlineSlots + pageSlots + 1) << "size " << size;
-        for (std::size_t i = 1; i < slots.size(); ++i) {
-            if (i == inlineSlots || i == inlineSlots + pageSlots) continue;  // a new page starts
-            EXPECT_EQ(slots[i] - slots[i - 1], static_cast<std::ptrdiff_t>(size)) << "size " << size << " slot " << i;
+        ASSERT_EQ(slots.size(), inlineSlots + pageSlots + 1);
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            EXPECT_EQ(slots[i][bytes - 1], static_cast<unsigned char>((i + 1) & 0xFF)) << "slot " << i;
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots[i]) % (size % 8 == 0 ? 8 : 4), 0u) << "slot " << i;
+            if (i == 0 || i == inlineSlots || i == inlineSlots + pageSlots) continue;  // a new page starts
+            EXPECT_EQ(slots[i] - slots[i - 1], static_cast<std::ptrdiff_t>(size)) << "slot " << i;
         }
-        // Freed slots come back last-freed first, then the untouched ones follow.
-        arena.Release(slots[inlineSlots + 3], size);
-        arena.Release(slots[inlineSlots + 1], size);
-        EXPECT_EQ(arena.Allocate(size), slots[inlineSlots + 1]);
-        EXPECT_EQ(arena.Allocate(size), slots[inlineSlots + 3]);
-        for (unsigned char* slot : slots) arena.Release(slot, size);
+        // Freed slots of the full first page come back last-freed first, then the untouched ones follow.
+        arena.Release(slots[inlineSlots + 3], bytes);
+        arena.Release(slots[inlineSlots + 1], bytes);
+        EXPECT_EQ(arena.Allocate(bytes), slots[inlineSlots + 1]);
+        EXPECT_EQ(arena.Allocate(bytes), slots[inlineSlots + 3]);
+        for (unsigned char* slot : slots) arena.Release(slot, bytes);
         EXPECT_EQ(arena.PagesHeld(), 0u);
     }
 }
@@ -161,8 +130,9 @@ TEST(PropertyArena, TheEmptyTextIsNeverCounted) {
     EXPECT_EQ(empty->count, 0u);
 }
 
-// Interning and releasing at random against a model: counts stay exact and a text whose
-// entry was freed gets a new one (the cache of recent entries never hands out a freed one).
+// Interning and releasing at random against a model: counts stay exact, the table grows
+// and shrinks with them, and a text whose entry was freed gets a new one (the cache of
+// recent entries never hands out a freed one).
 TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
     PropertyArena arena;
     std::vector<std::string> texts;
@@ -194,33 +164,16 @@ TEST(PropertyArena, InternAndReleaseMatchACountingModel) {
                 live += held[t].empty() ? 0 : 1;
             }
             ASSERT_EQ(arena.StringCount(), live);
+            ASSERT_GE(arena.StringBuckets(), live) << "a load factor of at most 1";
         }
     }
     for (auto& entries : held) {
         for (detail::StringEntry* entry : entries) arena.ReleaseString(entry);
     }
     EXPECT_EQ(arena.StringCount(), 0u);
-    EXPECT_GE(mostBuckets, 1024u);  // the cache of recent entries took part
-}
-
-TEST(PropertyArena, TableGrowsAndResetsToEightBuckets) {
-    PropertyArena arena;
-    std::vector<detail::StringEntry*> entries;
-    for (int i = 0; i < 100; ++i) {
-        entries.push_back(arena.Intern(std::string("text").append(std::to_string(i))));
-    }
-    EXPECT_EQ(arena.StringCount(), 100u);
-    EXPECT_GE(arena.StringBuckets(), 100u);  // load factor at most 1
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(arena.Intern(std::string("text").append(std::to_string(i))), entries[static_cast<std::size_t>(i)]);
-    }
-    for (detail::StringEntry* entry : entries) {
-        arena.ReleaseString(entry);
-        arena.ReleaseString(entry);
-    }
-    EXPECT_EQ(arena.StringCount(), 0u);
-    EXPECT_EQ(arena.StringBuckets(), 8u);
+    EXPECT_EQ(arena.StringBuckets(), 8u) << "an empty table shrinks back to eight buckets";
     EXPECT_EQ(arena.PagesHeld(), 0u);
+    EXPECT_GE(mostBuckets, 1024u);  // the cache of recent entries took part
 }
 
 TEST(PropertyArena, MovedTextBecomesTheEntry) {
@@ -235,6 +188,73 @@ TEST(PropertyArena, MovedTextBecomesTheEntry) {
     arena.ReleaseString(entry);
     arena.ReleaseString(entry);
     EXPECT_EQ(arena.StringCount(), 0u);
+}
+
+BindingPageSource& Source() { return BindingPageSource::Instance(); }
+
+// Most cases watch chunks come and go, so they run with no spares kept and put the
+// default back afterwards (dropping the spares they made).
+class BindingPageSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { Source().SetSpareChunkLimit(0); }
+    void TearDown() override { Source().SetSpareChunkLimit(BindingPageSource::kDefaultSpareChunks); }
+};
+
+// Pages are aligned, distinct and writable; a chunk of sixteen goes back only when all its
+// pages are free.
+TEST_F(BindingPageSourceTest, ChunkGoesBackOnlyWhenAllSixteenPagesAreFree) {
+    ASSERT_EQ(Source().ChunksHeld(), 0u) << "another test left pages out";
+    std::vector<void*> pages;
+    for (std::size_t i = 0; i < BindingPageSource::kPagesPerChunk; ++i) {
+        pages.push_back(Source().TakePage());
+        ASSERT_NE(pages.back(), nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pages.back()) % BindingPageSource::kPageSize, 0u);
+        std::memset(pages.back(), 0xAB, BindingPageSource::kPageSize);
+    }
+    EXPECT_EQ(std::set<void*>(pages.begin(), pages.end()).size(), pages.size());
+    EXPECT_EQ(Source().ChunksHeld(), 1u);
+    void* seventeenth = Source().TakePage();
+    EXPECT_EQ(Source().ChunksHeld(), 2u);
+    EXPECT_EQ(Source().PagesOut(), BindingPageSource::kPagesPerChunk + 1);
+    Source().ReturnPage(seventeenth);
+    EXPECT_EQ(Source().ChunksHeld(), 1u);
+    for (std::size_t i = 0; i + 1 < pages.size(); ++i) {
+        Source().ReturnPage(pages[i]);
+        EXPECT_EQ(Source().ChunksHeld(), 1u) << "after returning page " << i;
+    }
+    Source().ReturnPage(pages.back());
+    EXPECT_EQ(Source().ChunksHeld(), 0u);
+    EXPECT_EQ(Source().PagesOut(), 0u);
+}
+
+TEST_F(BindingPageSourceTest, IgnoresForeignAndDoubleReturns) {
+    void* page = Source().TakePage();
+    const std::size_t out = Source().PagesOut();
+    Source().ReturnPage(page);
+    Source().ReturnPage(page);  // second return of the same page
+    alignas(4096) static unsigned char foreign[4096];
+    Source().ReturnPage(foreign);
+    Source().ReturnPage(nullptr);
+    EXPECT_EQ(Source().PagesOut(), out - 1);
+}
+
+TEST_F(BindingPageSourceTest, SpareChunksAreKeptUpToTheLimit) {
+    ASSERT_EQ(Source().ChunksHeld(), 0u);
+    Source().SetSpareChunkLimit(1);
+    std::vector<void*> pages;
+    for (std::size_t i = 0; i < 3 * BindingPageSource::kPagesPerChunk; ++i) pages.push_back(Source().TakePage());
+    EXPECT_EQ(Source().ChunksHeld(), 3u);
+    for (void* page : pages) Source().ReturnPage(page);
+    EXPECT_EQ(Source().ChunksHeld(), 1u);  // one spare kept, two released
+    EXPECT_EQ(Source().SpareChunks(), 1u);
+    void* reused = Source().TakePage();  // comes from the spare, no new chunk
+    EXPECT_EQ(Source().ChunksHeld(), 1u);
+    EXPECT_EQ(Source().SpareChunks(), 0u);
+    Source().ReturnPage(reused);
+    EXPECT_EQ(Source().SpareChunks(), 1u);
+    Source().SetSpareChunkLimit(0);  // lowering the limit releases the spare
+    EXPECT_EQ(Source().ChunksHeld(), 0u);
+    EXPECT_EQ(Source().SpareChunks(), 0u);
 }
 
 }  // namespace
