@@ -12,10 +12,21 @@ function(qiv_warnings target)
   endif()
 endfunction()
 
-# qiv_library(name folder sources...): one static library per plug-in folder, compiled
+# qiv_library(name sources...): one static library per plug-in folder, compiled
 # position-independent so that it can go into the shared plug-in library.
+#
+# Its include directory exposes its own folder and nothing else: a directory of the build
+# tree holding one link, named after the folder, to the folder. Headers are included as
+# "folder/header.h", so a library sees the folders of what it links (and the ABI header)
+# and no others; plugin/layers.txt says which includes each folder may write.
 function(qiv_library name)
   add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/plugin ${PROJECT_SOURCE_DIR}/abi)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(root ${PROJECT_BINARY_DIR}/include/${folder})
+  if(NOT IS_SYMLINK ${root}/${folder})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${name} PUBLIC ${root} ${PROJECT_SOURCE_DIR}/abi)
   qiv_warnings(${name})
 endfunction()

@@ -13,10 +13,13 @@
 
 #include "binding/conversion.h"
 #include "binding/type_registry.h"
-#include "codec/json_reader.h"
 #include "value/binding_result.h"
 
 namespace vclient {
+
+// The codec's JSON reader, out of line so that the users of this header do not compile
+// the codecs.
+[[nodiscard]] BindingResult ReadJsonTree(const std::string& text);
 
 // Reads `text` as JSON and assigns it into `target` under the wire name `name`. Like
 // FromBinding it does nothing when `result` has already failed, and returns whether
@@ -27,7 +30,7 @@ template <NativeConvertible T>
 bool JsonToRecord(BindingResult& result, const std::string& text, T& target, std::string_view name,
                   const TypeRegistry& registry) {
     if (!result.Succeeded()) return false;
-    const BindingResult parsed = JsonToBinding(text);
+    const BindingResult parsed = ReadJsonTree(text);
     if (!parsed.Succeeded()) {
         result.Fail(parsed.ErrorMessage());
         return false;
