@@ -22,6 +22,28 @@ namespace {
 
 using rapidjson::SizeType;
 
+// The parser's working stack (texts copied out of the document on the careful path) goes
+// through the library's operator new like every other allocation, so that the memory
+// statistics count it.
+struct StackAllocator {
+    static constexpr bool kNeedFree = true;
+    void* Malloc(std::size_t size) { return size == 0 ? nullptr : ::operator new(size); }
+    void* Realloc(void* block, std::size_t oldSize, std::size_t newSize) {
+        if (newSize == 0) {
+            Free(block);
+            return nullptr;
+        }
+        void* grown = ::operator new(newSize);
+        if (block != nullptr) {
+            std::memcpy(grown, block, std::min(oldSize, newSize));
+            Free(block);
+        }
+        return grown;
+    }
+    static void Free(void* block) noexcept { ::operator delete(block); }
+};
+using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, StackAllocator>;
+
 // Names and values are mostly a few bytes long, where a plain loop beats a library call.
 [[nodiscard]] std::string_view UpToNul(const char* text, std::size_t length) noexcept {
     std::size_t size = 0;
@@ -55,9 +77,10 @@ public:
     // Links what the structure filler still holds; call before the tree is failed or handed out.
     void Finish() noexcept { structures_.Finish(); }
 
-    // Set when a number read as an infinite double: the reader reports the failure as a
-    // handler stop, which JsonToBinding turns back into "number too big".
-    [[nodiscard]] bool NumberTooBig() const noexcept { return numberTooBig_; }
+    // Why the builder stopped the parse, if it did: the parser reports every such stop as
+    // a handler error, which JsonToBinding turns into the reason itself.
+    enum class Refusal { None, NumberTooBig, TooDeep, TooManyElements };
+    [[nodiscard]] Refusal Refused() const noexcept { return refusal_; }
 
     bool Null() { return Fill([](BindingProperty& value) { value.Clear(); }); }
     bool Bool(bool b) { return Fill([b](BindingProperty& value) { value.SetBool(b); }); }
@@ -67,8 +90,7 @@ public:
     bool Uint64(std::uint64_t u) { return Fill([u](BindingProperty& value) { value.SetUnsigned(u); }); }
     bool Double(double d) {
         if (!std::isfinite(d)) {
-            numberTooBig_ = true;
-            return false;
+            return Refuse(Refusal::NumberTooBig);
         }
         return Fill([d](BindingProperty& value) { value.SetFloat(d); });
     }
@@ -77,7 +99,7 @@ public:
         if (IsHugeNegativeExponent({text, length})) {
             return Double(text[0] == '-' ? -0.0 : 0.0);
         }
-        rapidjson::Reader reader;
+        Reader reader;
         rapidjson::StringStream stream(text);
         return !reader.Parse<rapidjson::kParseDefaultFlags>(stream, *this).IsError();
     }
@@ -104,12 +126,21 @@ private:
     }
 
     // The value the next event fills: a new element inside a Collection, else the target.
+    // Null past the collection limit, with the refusal recorded.
     [[nodiscard]] BindingProperty* NextTarget() {
         if (open_.empty() || open_.back().firstCapacity == 0) {
             return target_;
         }
-        // Null past the collection limit.
-        return open_.back().value->TryAppend(open_.back().firstCapacity);
+        BindingProperty* element = open_.back().value->TryAppend(open_.back().firstCapacity);
+        if (element == nullptr) {
+            Refuse(Refusal::TooManyElements);
+        }
+        return element;
+    }
+
+    bool Refuse(Refusal why) noexcept {
+        refusal_ = why;
+        return false;
     }
 
     template <typename Setter>
@@ -124,7 +155,7 @@ private:
 
     bool Open(bool collection) {
         if (open_.size() >= kMaxNestingDepth) {
-            return false;
+            return Refuse(Refusal::TooDeep);
         }
         BindingProperty* value = NextTarget();
         if (value == nullptr) {
@@ -210,8 +241,26 @@ private:
     std::vector<Frame> open_;
     std::vector<ArraySizes> arraySizes_;  // by depth
     StructureFiller structures_;  // fills the Structures of open_; arrays of records go fast
-    bool numberTooBig_ = false;
+    Refusal refusal_ = Refusal::None;
 };
+
+// The reason of a failed parse: the parser's own, or the builder's when it stopped the parse.
+[[nodiscard]] std::string Reason(rapidjson::ParseErrorCode code, TreeBuilder::Refusal refusal) {
+    using Refusal = TreeBuilder::Refusal;
+    if (code == rapidjson::kParseErrorTermination) {
+        switch (refusal) {
+            case Refusal::NumberTooBig:
+                return rapidjson::GetParseError_En(rapidjson::kParseErrorNumberTooBig);
+            case Refusal::TooDeep:
+                return "Arrays and objects nested deeper than " + std::to_string(kMaxNestingDepth) + " levels.";
+            case Refusal::TooManyElements:
+                return "Array with more than " + std::to_string(BindingProperty::kMaxCollectionSize) + " elements.";
+            case Refusal::None:
+                break;
+        }
+    }
+    return rapidjson::GetParseError_En(code);
+}
 
 // Documents shorter than this are copied to the stack for the in-place parse.
 constexpr std::size_t kLocalCopySize = 2048;
@@ -220,9 +269,10 @@ constexpr std::size_t kLocalCopySize = 2048;
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-[[nodiscard]] std::string ParseErrorMessage(rapidjson::ParseErrorCode code, std::size_t offset) {
+// "Error: <reason> at offset <n>.", the parser's form for every failure.
+[[nodiscard]] std::string ErrorAt(std::string_view reason, std::size_t offset) {
     std::string message = "Error: ";
-    message += rapidjson::GetParseError_En(code);
+    message += reason;
     message += " at offset ";
     message += std::to_string(offset);
     message += '.';
@@ -276,7 +326,7 @@ struct TextFacts {
         // Only a text this long can hold a runaway number; it must lie before the end.
         text = DocumentUpToNul(text.data(), text.size());
         if (const std::size_t runaway = FindRunawayNumber(text); runaway != std::string_view::npos) {
-            result.Fail(ParseErrorMessage(rapidjson::kParseErrorNumberTooBig, runaway));
+            result.Fail(ErrorAt(rapidjson::GetParseError_En(rapidjson::kParseErrorNumberTooBig), runaway));
             return result;
         }
     }
@@ -291,7 +341,7 @@ struct TextFacts {
     }
     const TextFacts facts = CopyAndExamine(text, copy);
     TreeBuilder builder(result.Value(), facts.mayHoldNul);
-    rapidjson::Reader reader;
+    Reader reader;
     rapidjson::ParseResult parsed;
     if (facts.careful) {
         // Numbers reach the builder as texts here, which an in-place parse leaves unterminated.
@@ -305,11 +355,7 @@ struct TextFacts {
     if (!parsed.IsError()) {
         return result;
     }
-    rapidjson::ParseErrorCode code = parsed.Code();
-    if (code == rapidjson::kParseErrorTermination && builder.NumberTooBig()) {
-        code = rapidjson::kParseErrorNumberTooBig;
-    }
-    result.Fail(ParseErrorMessage(code, parsed.Offset()));
+    result.Fail(ErrorAt(Reason(parsed.Code(), builder.Refused()), parsed.Offset()));
     return result;
 }
 

@@ -16,14 +16,17 @@
 // "Error: <reason> at offset <n>." (the reader's English reasons, n the byte offset at
 // which the fault was found); the partial tree is discarded. In particular:
 //   - a document nesting arrays and objects deeper than kMaxNestingDepth (256) fails with
-//     "Terminate parsing due to Handler error." where the level too many opens;
+//     "Arrays and objects nested deeper than 256 levels." where the level too many opens,
+//     and an array beyond BindingProperty::kMaxCollectionSize elements with "Array with
+//     more than 268435455 elements." where the element too many starts;
 //   - a number whose value is beyond the range of a double (1e400, 1e99999999999) fails
 //     with "Number too big to be stored in double." at the number's first character;
 //     exponents too small to matter read as zero (1e-99999999999 is 0.0);
 //   - a document containing a run of 100,000,000 digits or more is refused the same way,
 //     at the start of the number holding it (such a run inside a string is refused too:
 //     telling the two apart would cost a second pass over every document).
-// Running out of memory throws std::bad_alloc, as BindingProperty itself does.
+// Running out of memory throws std::bad_alloc, as BindingProperty itself does. Every
+// allocation, the parser's working stack included, goes through operator new.
 //
 // Reading is reentrant; the text is only read.
 #pragma once

@@ -20,8 +20,13 @@ struct Frame {
     BindingProperty* target;
     std::uint64_t announced = 0;
     std::uint64_t read = 0;
+    std::size_t start = 0;        // offset of the container's format byte
     std::string_view pendingKey;  // points into the input, which outlives the read
 };
+
+bool IsContainer(const BindingProperty& node) noexcept {
+    return node.Kind() == BindingPropertyType::Collection || node.Kind() == BindingPropertyType::Structure;
+}
 
 std::string PositionText(std::size_t position) {
     return std::to_string(position);
@@ -50,6 +55,14 @@ std::string TruncatedBytes(bool isString, std::uint64_t length, std::size_t posi
            PositionText(position) + " are truncated.";
 }
 
+// A container that the input ends inside: it announced more items than the input holds.
+std::string TruncatedContainer(const Frame& frame) {
+    const bool isMap = frame.target->Kind() == BindingPropertyType::Structure;
+    return "Invalid MessagePack data. " + std::string(isMap ? "Map of " : "Array of ") +
+           std::to_string(isMap ? frame.announced / 2 : frame.announced) + (isMap ? " pairs" : " items") +
+           " at position " + PositionText(frame.start) + " is truncated.";
+}
+
 constexpr std::string_view kKeysMustBeStrings = "Map keys must be strings.";
 
 bool IsStringClass(MsgPackClass kind) noexcept {
@@ -72,12 +85,14 @@ private:
     // Chooses where the next item goes; false when the top container is complete and
     // was popped instead. `isKey` is set when the next item is a map key.
     bool NextTarget(bool& isKey);
+    // The input ended: complete containers close, an open one fails the read.
+    void FinishAtEnd();
     void ReadKey(MsgPackClass kind, std::uint8_t formatByte);
     void ReadValue(MsgPackClass kind, std::uint8_t formatByte);
     void ReadString(MsgPackClass kind, std::uint8_t formatByte, BindingProperty& target);
     void ReadBlob(std::size_t lengthWidth, BindingProperty& target);
-    void OpenCollection(std::uint64_t count);
-    void OpenStructure(std::uint64_t pairs);
+    void OpenCollection(std::uint64_t count, std::size_t start);
+    void OpenStructure(std::uint64_t pairs, std::size_t start);
     [[nodiscard]] bool CheckNesting();
 
     // Big-endian unsigned integer of 1, 2, 4 or 8 bytes; fails the result when truncated.
@@ -102,6 +117,7 @@ void MsgPackReader::Run() {
     frames_.push_back(Frame{&result_.Value()});
     while (!Failed() && !frames_.empty()) {
         if (position_ == size_) {
+            FinishAtEnd();
             return;
         }
         bool isKey = false;
@@ -154,6 +170,25 @@ bool MsgPackReader::NextTarget(bool& isKey) {
     return true;
 }
 
+void MsgPackReader::FinishAtEnd() {
+    if (frames_.size() == 1 && !IsContainer(*frames_.back().target)) {
+        return;  // nothing was read: an empty input holds Empty
+    }
+    while (!frames_.empty()) {
+        const Frame& top = frames_.back();
+        if (!IsContainer(*top.target)) {
+            Pop();  // an item its container counted but the input does not hold
+            result_.Fail(TruncatedContainer(frames_.back()));
+            return;
+        }
+        if (top.read < top.announced) {
+            result_.Fail(TruncatedContainer(top));
+            return;
+        }
+        Pop();
+    }
+}
+
 void MsgPackReader::ReadKey(MsgPackClass kind, std::uint8_t formatByte) {
     if (!IsStringClass(kind)) {
         result_.Fail(InvalidDataAt(position_, kKeysMustBeStrings));
@@ -169,20 +204,21 @@ void MsgPackReader::ReadKey(MsgPackClass kind, std::uint8_t formatByte) {
 
 void MsgPackReader::ReadValue(MsgPackClass kind, std::uint8_t formatByte) {
     BindingProperty& target = *frames_.back().target;
+    const std::size_t start = position_ - 1;
     std::uint64_t count = 0;
     switch (kind) {
         case MsgPackClass::FixArray:
         case MsgPackClass::Array16:
         case MsgPackClass::Array32:
             if (CheckNesting() && ReadCount(kind, formatByte, count)) {
-                OpenCollection(count);
+                OpenCollection(count, start);
             }
             return;
         case MsgPackClass::FixMap:
         case MsgPackClass::Map16:
         case MsgPackClass::Map32:
             if (CheckNesting() && ReadCount(kind, formatByte, count)) {
-                OpenStructure(count);
+                OpenStructure(count, start);
             }
             return;
         case MsgPackClass::FixStr:
@@ -299,8 +335,9 @@ bool MsgPackReader::CheckNesting() {
     return false;
 }
 
-void MsgPackReader::OpenCollection(std::uint64_t count) {
+void MsgPackReader::OpenCollection(std::uint64_t count, std::size_t start) {
     Frame& frame = frames_.back();
+    frame.start = start;
     frame.target->EnsureCollection();
     // Every element takes at least one byte, so an announcement larger than the rest
     // of the input reserves only what the input could still hold.
@@ -312,8 +349,9 @@ void MsgPackReader::OpenCollection(std::uint64_t count) {
     frame.read = 0;
 }
 
-void MsgPackReader::OpenStructure(std::uint64_t pairs) {
+void MsgPackReader::OpenStructure(std::uint64_t pairs, std::size_t start) {
     Frame& frame = frames_.back();
+    frame.start = start;
     frame.target->EnsureStructure();
     frame.announced = pairs * 2;  // at most 2^33, no overflow in 64 bits
     frame.read = 0;

@@ -12,9 +12,10 @@
 // leaves its target Empty. Extension types and 0xC1 are errors.
 //
 // Contract:
-// - The end of the input is not an error: reading stops successfully as soon as the input
-//   is used up, so an empty input is a success holding Empty and a container whose
-//   announced count is not reached keeps the items read so far.
+// - An empty input is a success holding Empty. A container that the input ends inside
+//   (its announced count not reached) fails the read, "Invalid MessagePack data. Array of
+//   3 items at position 0 is truncated." (or "Map of 2 pairs ..."), naming the innermost
+//   open container: a truncated upload must never pass for a shorter document.
 // - Errors fail the result with a text naming the byte offset; reading stops there.
 // - A map that repeats a key keeps the last value for it.
 // - Containers nest at most kMaxNestingDepth (256) levels; reading is iterative, so no

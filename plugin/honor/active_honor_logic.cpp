@@ -62,9 +62,19 @@ void ActiveHonorLogic::ApplyConfig(const Event<Api::HonorConfig>& event) {
         }
         return;
     }
+    const bool ballotOpen = !ballot_.eligiblePlayers.empty();
     ResetVoteState();
     if (state_.PendingReward().has_value()) services_.PublishUpdate(kRewardGrantedUri, *state_.PendingReward());
     if (state_.PendingLevelChange().has_value()) services_.PublishUpdate(kLevelChangeUri, *state_.PendingLevelChange());
+    // The reset took the ballot of the current "honor-vote" step away; the sequence waits
+    // for that step, so the ballot opens again from the facts held, or the step completes.
+    if (ballotOpen && state_.SequenceStepName() == kHonorVoteStep) {
+        if (state_.Stats().has_value()) {
+            TryBuildBallot();
+        } else {
+            services_.PostCompletion();
+        }
+    }
 }
 
 std::string ActiveHonorLogic::HonorPlayer(const Api::ApiHonorPlayerServerRequest& request) {
@@ -195,8 +205,10 @@ Api::ProfileInfo ActiveHonorLogic::GetProfile() {
         services_.Await(services_.CallServiceProxy("honor.server", "retrieveProfile", vclient::BindingProperty()));
     if (!answer.Succeeded()) {
         vclient::LogTrace("Failed response for honor.server retrieveProfile: %s", OrNa(answer.GetFailure().message));
-        return Api::ProfileInfo{};
     }
+    // A level change handled during the wait brought a newer profile than the answer.
+    if (state_.Profile().has_value()) return *state_.Profile();
+    if (!answer.Succeeded()) return Api::ProfileInfo{};
     Api::ProfileInfo profile;
     profile.honorLevel = answer.Value().honorLevel;
     profile.checkpoint = answer.Value().checkpoint;

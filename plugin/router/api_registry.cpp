@@ -68,28 +68,34 @@ RouteBuilder ApiRegistry::DeclareRoute(RouteDeclaration declaration) {
     const std::string name = ToApiName(word, declaration.pathTemplate);
     if (name.empty()) return {};
 
-    auto binding = std::make_unique<RouteBinding>();
-    binding->pathTemplate = std::string(WithoutTrailingSlash(declaration.pathTemplate));
-    binding->pattern.emplace(binding->pathTemplate.empty() ? std::string_view(name)
-                                                           : std::string_view(binding->pathTemplate));
-    binding->method = method;
-    if (method == HttpMethod::Custom) binding->methodWord = std::string(word);
-    binding->locations.assign(declaration.argumentTypes.size(), static_cast<std::uint32_t>(ArgumentLocation::Any));
-    binding->handler = std::move(declaration.handler);
-    binding->context = {this, binding.get()};
+    RouteBinding fresh;
+    fresh.pathTemplate = std::string(WithoutTrailingSlash(declaration.pathTemplate));
+    fresh.pattern.emplace(fresh.pathTemplate.empty() ? std::string_view(name) : std::string_view(fresh.pathTemplate));
+    fresh.method = method;
+    if (method == HttpMethod::Custom) fresh.methodWord = std::string(word);
+    fresh.locations.assign(declaration.argumentTypes.size(), static_cast<std::uint32_t>(ArgumentLocation::Any));
+    fresh.handler = std::move(declaration.handler);
 
     const std::lock_guard lock(Mutex());
     const FunctionDeclaration declared = DeclareFunction(name);
-    if (declared.existed) return {};
     FunctionRecord& function = declared.function;
-    function.arguments = DefaultArguments(declaration.argumentTypes, *binding->pattern);
+    auto found = routes_.find(&function);
+    if (found == routes_.end()) {
+        found = routes_.emplace(&function, std::make_unique<RouteBinding>()).first;
+    } else if (table_ != nullptr) {
+        return {};  // the host routes by the table already built: its bindings stay as they are
+    }
+    // A function declared again keeps its binding, whose address the table hands the host,
+    // and takes everything else from the later declaration.
+    RouteBinding& binding = *found->second;
+    binding = std::move(fresh);
+    binding.function = &function;
+    binding.context = {this, &binding};
+    function.arguments = DefaultArguments(declaration.argumentTypes, *binding.pattern);
     function.result = declaration.result;
     function.tags = apiTags_;
-    binding->function = &function;
-    RouteBinding& stored = *binding;
-    routes_.emplace(&function, std::move(binding));
     NoteChange();
-    return RouteBuilder(*this, stored);
+    return RouteBuilder(*this, binding);
 }
 
 bool ApiRegistry::DeclareArgument(RouteBinding& binding, std::size_t index, ArgumentLocation location,

@@ -19,9 +19,11 @@
 // standard words declares that method's code; any other word declares method 8 (Custom),
 // which accepts only calls of code 8 with exactly that word.
 //
-// The declaration fails -- the builder is closed and the registry unchanged -- when the
-// function's name is already declared, when the name would be empty, when the object is
-// null, or for HttpMethod::Custom without a word (use the word overload).
+// Declaring a function name again updates its function: the later handler, argument types,
+// path, method and tags replace the earlier ones and every argument is back at location
+// Any. The declaration fails -- the builder is closed and the registry unchanged -- when
+// the name would be empty, when the object is null, for HttpMethod::Custom without a word
+// (use the word overload), and for a name already declared once the route table is built.
 //
 // BuildRouteTable builds the host's route table once, after RegisterApi; later calls return
 // the same table, so routes declared afterwards never reach the host. The table and

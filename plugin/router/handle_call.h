@@ -18,6 +18,11 @@
 //   6. The response is written (response_writer.h), including `release`, which the host
 //      must call once when it is done with the response.
 //
+// Status codes: a failure always carries a status, never 0, because a host may take 0 for a
+// success: binding and conversion failures answer 400 and handler failures 500 unless the
+// call result already had a status. The host authors' notes (abi/README.md) list them; a
+// host may send the status on as the HTTP status as it stands.
+//
 // Nothing escapes: any exception inside the call is answered with status 500 and
 // "Internal server error" (followed by ": " and the exception's text when it has one), after
 // everything already written into the response has been released. Nothing is logged.

@@ -118,58 +118,67 @@ void QIV_CALL PluginBase::GetMemoryStatisticsCallback(void*, PluginMemoryStatist
     out->reserved = 0;
 }
 
-// The forwarders skip a slot the host left empty rather than calling through null.
+// The forwarders skip a slot the host left empty rather than calling through null, and
+// reach nothing before Initialize attaches a host (the route table is the host's from the
+// load on, so a call may come first).
+const HostCore* PluginBase::Core() const noexcept { return host_ != nullptr ? host_->core : nullptr; }
+
 void PluginBase::PerformRequest(HostResponse* response, const HostRequest* request) {
-    const HostCore* core = host_->core;
-    if (core->PerformRequest != nullptr) {
+    const HostCore* core = Core();
+    if (core != nullptr && core->PerformRequest != nullptr) {
         core->PerformRequest(core, response, request);
         return;
     }
-    static const char kNoHost[] = "The host offers no requests";
-    response->errorText = kNoHost;
-    response->status = 501;
+    static const char kNoHost[] = "The plug-in is not attached to a host yet";
+    static const char kNoRequests[] = "The host offers no requests";
+    response->errorText = core == nullptr ? kNoHost : kNoRequests;
+    response->status = core == nullptr ? 503 : 501;
 }
 
 void PluginBase::Reserved1(std::uint32_t first, std::uint32_t second) {
-    const HostCore* core = host_->core;
-    if (core->Reserved1 != nullptr) core->Reserved1(core, first, second);
+    const HostCore* core = Core();
+    if (core != nullptr && core->Reserved1 != nullptr) core->Reserved1(core, first, second);
 }
 
 void PluginBase::DispatchEvent(const HostEvent* event) {
-    const HostCore* core = host_->core;
-    if (core->DispatchEvent != nullptr) core->DispatchEvent(core, event);
+    const HostCore* core = Core();
+    if (core != nullptr && core->DispatchEvent != nullptr) core->DispatchEvent(core, event);
 }
 
 void PluginBase::SubscribeEvent(const char* name, std::uint32_t clientHandle, HostEventCallback callback,
                                 void* context, std::uint32_t flag) {
-    const HostCore* core = host_->core;
-    if (core->SubscribeEvent != nullptr) core->SubscribeEvent(core, name, clientHandle, callback, context, flag);
+    const HostCore* core = Core();
+    if (core != nullptr && core->SubscribeEvent != nullptr) {
+        core->SubscribeEvent(core, name, clientHandle, callback, context, flag);
+    }
 }
 
 void PluginBase::UnsubscribeEvent(const char* name, std::uint32_t clientHandle) {
-    const HostCore* core = host_->core;
-    if (core->UnsubscribeEvent != nullptr) core->UnsubscribeEvent(core, name, clientHandle);
+    const HostCore* core = Core();
+    if (core != nullptr && core->UnsubscribeEvent != nullptr) core->UnsubscribeEvent(core, name, clientHandle);
 }
 
 void PluginBase::ScheduleTimer(const char* name, HostTimerCallback callback, void* context, double delaySeconds,
                                std::uint32_t zero) {
-    const HostCore* core = host_->core;
-    if (core->ScheduleTimer != nullptr) core->ScheduleTimer(core, name, callback, context, delaySeconds, zero);
+    const HostCore* core = Core();
+    if (core != nullptr && core->ScheduleTimer != nullptr) {
+        core->ScheduleTimer(core, name, callback, context, delaySeconds, zero);
+    }
 }
 
 void PluginBase::RunPending() {
-    const HostCore* core = host_->core;
-    if (core->RunPending != nullptr) core->RunPending(core);
+    const HostCore* core = Core();
+    if (core != nullptr && core->RunPending != nullptr) core->RunPending(core);
 }
 
 void PluginBase::BeginWait(const char* label, std::uint32_t zero) {
-    const HostCore* core = host_->core;
-    if (core->BeginWait != nullptr) core->BeginWait(core, label, zero);
+    const HostCore* core = Core();
+    if (core != nullptr && core->BeginWait != nullptr) core->BeginWait(core, label, zero);
 }
 
 std::uint64_t PluginBase::EndWait() {
-    const HostCore* core = host_->core;
-    return core->EndWait != nullptr ? core->EndWait(core) : 0;
+    const HostCore* core = Core();
+    return core != nullptr && core->EndWait != nullptr ? core->EndWait(core) : 0;
 }
 
 }  // namespace vclient

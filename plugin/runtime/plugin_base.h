@@ -74,6 +74,8 @@ protected:
     ApiRegistry& Registry() { return registry_; }
 
 private:
+    // The host core, or null before Initialize.
+    [[nodiscard]] const HostCore* Core() const noexcept;
     static std::uint8_t QIV_CALL InitializeCallback(void* pluginContext, const HostContext* host);
     static void QIV_CALL ShutdownCallback(void* pluginContext);
     static void QIV_CALL GetMemoryStatisticsCallback(void* pluginContext, PluginMemoryStatistics* out);

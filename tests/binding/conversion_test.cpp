@@ -357,7 +357,7 @@ TEST_F(ConversionTest, ValuesToBinding) {
         BindingResult result;
         result.Value().Field("stale").SetSigned(1);  // replaced whole
         EXPECT_TRUE(ToBinding(result, value, registry)) << result.ErrorMessage();
-        return testing::Describe(result.Value());
+        return testing_support::Describe(result.Value());
     };
     Change change;
     change.actionType = "reward";

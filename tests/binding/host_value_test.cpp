@@ -22,15 +22,15 @@ class HostValueTest : public ::testing::Test {
 protected:
     HostValueTest() {
         RegisterEnum<Category>(registry, "Category").QIV_ENUMERATOR(COOL).QIV_ENUMERATOR(SHOTCALLER);
-        baseline = testing::LiveArrays();
+        baseline = testing_support::LiveArrays();
     }
-    ~HostValueTest() override { EXPECT_EQ(testing::LiveArrays(), baseline) << "owned host buffers leaked"; }
+    ~HostValueTest() override { EXPECT_EQ(testing_support::LiveArrays(), baseline) << "owned host buffers leaked"; }
 
     // The tree a host value converts to, described, or the failure text.
     static std::string Outcome(const HostValue& value) {
         BindingResult result;
         BindingProperty target;
-        return HostValueToBinding(result, target, value, "body") ? testing::Describe(target) : result.ErrorMessage();
+        return HostValueToBinding(result, target, value, "body") ? testing_support::Describe(target) : result.ErrorMessage();
     }
 
     TypeRegistry registry;
@@ -93,7 +93,7 @@ TEST_F(HostValueTest, EnumsByNameWhenTheRegistryKnowsThem) {
         EXPECT_EQ(+host.kind, c.kind);
         BindingResult result;
         ASSERT_TRUE(HostValueToBinding(result, value, host, "body"));
-        EXPECT_EQ(testing::Describe(value), c.value);
+        EXPECT_EQ(testing_support::Describe(value), c.value);
         HostValueClear(host);
     }
 }
@@ -125,7 +125,7 @@ TEST_F(HostValueTest, ClearFreesOwnedPayloadsOnly) {
     HostValue owned{};
     ASSERT_TRUE(HostValueSetText(owned, "owned"));
     ASSERT_TRUE(HostValueSetText(owned, std::string_view("ab\0cd", 5)));
-    EXPECT_EQ(testing::LiveArrays(), baseline + 1);
+    EXPECT_EQ(testing_support::LiveArrays(), baseline + 1);
     EXPECT_EQ(std::uint32_t{owned.string.length}, 2u);
     const std::uint8_t bytes[] = {9, 8, 7};
     ASSERT_TRUE(HostValueSetBytes(owned, bytes, 3));
@@ -155,7 +155,7 @@ TEST_F(HostValueTest, NestedOwnershipIsReleasedWhole) {
     ASSERT_TRUE(BindingToHostValue(host, tree, nullptr));
     // One entry array and its name at the top, one element array, and per element an entry
     // array, two names, a text and a byte buffer.
-    EXPECT_EQ(testing::LiveArrays(), baseline + 3 + 3 * 5);
+    EXPECT_EQ(testing_support::LiveArrays(), baseline + 3 + 3 * 5);
     HostValueClear(host);
 }
 

@@ -20,7 +20,7 @@
 namespace vclient {
 namespace {
 
-using testing::Describe;
+using testing_support::Describe;
 
 // Builds the tree that plain BindingProperty calls give for the parser's events: a key
 // names the field the next value fills (an existing one is filled again), an object or

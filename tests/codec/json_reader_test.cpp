@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -9,16 +12,30 @@
 #include "support/binding_describe.h"
 #include "value/nesting_limit.h"
 
+// This program's operator new counts the bytes it hands out, as the plug-in library's
+// counting allocator does for the memory statistics.
+namespace {
+std::atomic<std::size_t> gNewBytes{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    gNewBytes += size;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
 namespace vclient {
 namespace {
 
-using testing::Describe;
+using testing_support::Describe;
 
-using testing::ReadCase;
-using testing::Repeat;
+using testing_support::ReadCase;
+using testing_support::Repeat;
 
 void ExpectOutcomes(const std::vector<ReadCase>& cases) {
-    testing::ExpectReadOutcomes(cases, [](const std::string& text) { return JsonToBinding(text); });
+    testing_support::ExpectReadOutcomes(cases, [](const std::string& text) { return JsonToBinding(text); });
 }
 
 TEST(JsonReader, MapsEveryJsonValueToItsKind) {
@@ -49,9 +66,10 @@ TEST(JsonReader, MalformedDocumentsFailWithReasonAndOffset) {
         {"// comment\n1", "Error: Invalid value. at offset 0."},
         {"\"a\x01\"", "Error: Invalid escape character in string. at offset 2."},
         {"\"\\uD800\\u0041\"", "Error: The surrogate pair in string is invalid. at offset 1."},
-        {Repeat("[", kMaxNestingDepth + 1), "Error: Terminate parsing due to Handler error. at offset 257."},
-        {Repeat("[", 100'000), "Error: Terminate parsing due to Handler error. at offset 257."},
-        {Repeat("{\"a\":", kMaxNestingDepth + 1), "Error: Terminate parsing due to Handler error. at offset 1281."},
+        {Repeat("[", kMaxNestingDepth + 1), "Error: Arrays and objects nested deeper than 256 levels. at offset 257."},
+        {Repeat("[", 100'000), "Error: Arrays and objects nested deeper than 256 levels. at offset 257."},
+        {Repeat("{\"a\":", kMaxNestingDepth + 1),
+         "Error: Arrays and objects nested deeper than 256 levels. at offset 1281."},
     });
 }
 
@@ -151,6 +169,19 @@ TEST(JsonReader, AbsurdNumbersGiveSaneValuesOrClearErrors) {
         {"0." + std::string(10'000, '0') + "1", "f0"}, {"1." + std::string(10'000, '5'), "f1.5555555555555556"},
         {"[\"e-1234567890\", 1]", "[\"e-1234567890\",u1]"},
     });
+}
+
+// On the careful path the parser copies every string to its working stack: that memory
+// must go through operator new, or the memory statistics miss it.
+TEST(JsonReader, TheParsersWorkingStackIsAllocatedThroughOperatorNew) {
+    const std::string text(100'000, 'x');
+    const auto bytesFor = [](const std::string& document) {
+        const std::size_t before = gNewBytes;
+        EXPECT_TRUE(JsonToBinding(document).Succeeded());
+        return gNewBytes - before;
+    };
+    const std::size_t plain = bytesFor("[\"" + text + "\", 0]");
+    EXPECT_GE(bytesFor("[\"" + text + "\", 1e-99999999999]"), plain + text.size());
 }
 
 TEST(JsonReader, CarefulNumberPathReadsOrdinaryNumbersAlike) {

@@ -9,6 +9,7 @@
 namespace honor_e2e {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -133,6 +134,21 @@ TEST_F(HonorConfiguration, EveryEnabledUpdateRepostsTheEnablement) {
     Set(qivhost::kHonorConfigUri, HonorConfigJson(true, 60));
     EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kEnablement, kConfigUpdate}})));
     EXPECT_EQ(Parse(Get("config"))["SecondsToVote"].GetInt(), 60);
+}
+
+// The reset of an enabling update takes an open ballot away while the sequence still
+// waits for its "honor-vote" step: the ballot opens again, and the vote completes the step.
+TEST_F(HonorConfiguration, EnablingAgainWhileTheBallotIsOpenOpensItAgain) {
+    StartEnabled();
+    Set(qivhost::kEndOfGameStatsUri, StatsJson());
+    Step(kHonorVote);
+    const std::size_t mark = Mark();
+    Configure(true);
+    EXPECT_THAT(Steps(mark), ElementsAreArray(Concat({ResetDeletes(), {kBallotCreate, kEnablement, kConfigUpdate}})));
+    EXPECT_EQ(BallotIds(Get("ballot")), (std::vector<std::uint64_t>{2001, 2002}));
+    const std::size_t voted = Mark();
+    Vote(2001, "HEART", kGame);
+    EXPECT_THAT(Steps(voted), Contains(kCompletion));
 }
 
 TEST_F(HonorConfiguration, ADeletedNamespaceDisablesAndPublishesTheDefaults) {

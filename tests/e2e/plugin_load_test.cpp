@@ -59,6 +59,27 @@ TEST(PluginLoad, CountsThePluginsAllocationsAndNeverTheHostsAndShutsDown) {
     EXPECT_FALSE(host.Loaded());
 }
 
+// The host hands the route table over at load; a call that comes before Initialize finds
+// no host core behind the plug-in and must be answered, never crash. The plug-in then
+// starts as usual.
+TEST(PluginLoad, RouteCallsBeforeInitializeAreAnsweredWithoutAHost) {
+    qivhost::DevHost host;
+    ASSERT_TRUE(host.Load(PluginPath(), qivhost::HostVersion{}));
+    ASSERT_FALSE(host.Routes().empty());
+    for (const qivhost::RouteInfo& route : host.Routes()) {
+        std::string path = route.pathTemplate;
+        for (std::size_t open = path.find('{'); open != std::string::npos; open = path.find('{')) {
+            path.replace(open, path.find('}', open) - open + 1, "1");
+        }
+        const qivhost::RestAnswer answer = host.Call(route.methodWord.empty() ? "GET" : route.methodWord, path, "{}");
+        EXPECT_TRUE(answer.status == 0 || answer.status >= 200) << route.name << ": " << answer.status;
+    }
+    EXPECT_TRUE(host.Calls().empty()) << "nothing reaches a host core that is not there";
+    ASSERT_TRUE(host.Initialize());
+    EXPECT_FALSE(host.Calls().empty());
+    host.Shutdown();
+}
+
 // Version parsing is the development host's own test.
 TEST(PluginLoadDeathTest, AnIncompatibleHostEndsTheProcessAfterTheReport) {
     for (const auto& [version, text] : {std::pair{qivhost::HostVersion{17, 9, 9}, "17.9.9"},

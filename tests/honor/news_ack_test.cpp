@@ -1,8 +1,10 @@
 // The acknowledgement of news, one path for both kinds (level change and reward):
 // ActiveHonorLogic on a HonorState, with services that record what would leave the
 // plug-in. News that came as a simple dialog message is acknowledged ("ack") once;
-// news that the host delivers while the "ack" waits is news of its own. What the "ack"
-// carries on the wire, and news without a message, are the HonorNews end-to-end tests'.
+// news that the host delivers while the "ack" waits is news of its own, and a level
+// change that arrives while the profile is fetched is newer than the server's answer.
+// What the "ack" carries on the wire, and news without a message, are the HonorNews
+// end-to-end tests'.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -25,6 +27,7 @@ public:
     std::vector<std::string> published;
     std::vector<std::string> acked;
     std::function<void()> duringAck;
+    std::function<void()> duringProfile;
     bool ackFails = false;
 
     void PublishResource(const std::string& uri, const Publication&) override { published.push_back("Create " + uri); }
@@ -34,9 +37,14 @@ public:
     // The honor server plays no part in an acknowledgement.
     Pending<std::string> CallServiceProxy(const std::string&, const std::string&,
                                           const ServiceProxy::HonorPlayerRequest&) override { return {}; }
+    // The server's profile: level 1.
     Pending<ServiceProxy::RetrieveProfileResponse> CallServiceProxy(const std::string&, const std::string&,
                                                                     const vclient::BindingProperty&) override {
-        return {};
+        std::promise<Outcome<ServiceProxy::RetrieveProfileResponse>> answer;
+        ServiceProxy::RetrieveProfileResponse profile;
+        profile.honorLevel = 1;
+        answer.set_value(profile);
+        return answer.get_future();
     }
     Pending<void> InvokeVyre(const std::string&, const std::string&,
                              const Api::VyreSimpleMessageResponse& response) override {
@@ -48,6 +56,7 @@ public:
     Outcome<std::string> Await(Pending<std::string> future) override { return future.get(); }
     Outcome<ServiceProxy::RetrieveProfileResponse> Await(
         Pending<ServiceProxy::RetrieveProfileResponse> future) override {
+        if (duringProfile) std::exchange(duringProfile, nullptr)();
         return future.get();
     }
     Outcome<void> Await(Pending<void> future) override {
@@ -128,6 +137,27 @@ TEST_P(NewsAck, NewsArrivingDuringTheAckStaysPendingWithItsOwnMessage) {
     EXPECT_EQ(services.published, std::vector<std::string>{GetParam().deleted});
     EXPECT_EQ(Pending(), "");
     EXPECT_EQ(KeptMessage(), "(none)");
+}
+
+// The profile fetched from the server is stored after the wait, unless a level change
+// brought a newer one meanwhile.
+TEST(ProfileFetch, ALevelChangeDuringTheWaitIsNewerThanTheServersAnswer) {
+    HonorState state;
+    RecordingServices services;
+    ActiveHonorLogic logic{state, services, std::make_shared<BallotBuilder>()};
+    services.duringProfile = [&] {
+        Api::VendedHonorChange change;
+        change.currentState.level = 3;
+        state.ReceiveLevelChange(change);
+        logic.OnLevelChange(change);
+    };
+    EXPECT_EQ(logic.GetProfile().honorLevel, 3);
+    EXPECT_EQ(state.Profile()->honorLevel, 3);
+
+    HonorState fresh;
+    ActiveHonorLogic plain{fresh, services, std::make_shared<BallotBuilder>()};
+    EXPECT_EQ(plain.GetProfile().honorLevel, 1) << "without news the server's answer is kept";
+    EXPECT_EQ(fresh.Profile()->honorLevel, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

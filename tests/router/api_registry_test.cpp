@@ -11,6 +11,7 @@
 #include "binding/api_description.h"
 #include "router/api_name.h"
 #include "router_test_support.h"
+#include "support/binding_describe.h"
 
 namespace router_test {
 namespace {
@@ -40,18 +41,28 @@ TEST_F(ApiRegistryTest, DeclarationFailuresLeaveTheRegistryUnchanged) {
     ASSERT_TRUE(registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Echo).IsOpen());
     const std::size_t functions = registry.FunctionCount();
     Service* none = nullptr;
-    EXPECT_FALSE(registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Ack).IsOpen()) << "name taken";
-    EXPECT_FALSE(registry.AddRoute(HttpMethod::Get, "/x/", &service, &Service::Ack).IsOpen()) << "same name";
     EXPECT_FALSE(registry.AddRoute(HttpMethod::Get, "/y", none, &Service::Ack).IsOpen()) << "no object";
     EXPECT_FALSE(registry.AddRoute(HttpMethod::Custom, "/z", &service, &Service::Ack).IsOpen()) << "no word";
     EXPECT_FALSE(registry.AddRoute(HttpMethod::None, "", &service, &Service::Ack).IsOpen()) << "empty name";
     EXPECT_EQ(registry.FunctionCount(), functions);
     EXPECT_EQ(registry.RouteCount(), 1u);
-    // The first declaration stands, with its handler.
-    TestRequest request(kGet, "/x");
-    const Answer answer = Call("GetX", request);
-    EXPECT_EQ(answer.errorText, std::optional<std::string>("A value for 'arg0' is required."));
-    EXPECT_EQ(answer.status, 400);
+}
+
+// A name declared again is one function whose later declaration wins, until the host has
+// its table: from then on the bindings the table points to stay as they are.
+TEST_F(ApiRegistryTest, DeclaringANameAgainUpdatesItsFunctionUntilTheTableIsBuilt) {
+    registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Echo).Argument("text");
+    ASSERT_TRUE(registry.AddRoute(HttpMethod::Get, "/x/", &service, &Service::Two).Argument("id").IsOpen());
+    EXPECT_EQ(registry.FunctionCount(), 1u);
+    EXPECT_EQ(registry.RouteCount(), 1u);
+    const FunctionRecord* function = registry.FindFunction("GetX");
+    ASSERT_NE(function, nullptr);
+    ASSERT_EQ(function->arguments.size(), 2u);
+    EXPECT_EQ(function->arguments[0].name, "id");
+    EXPECT_EQ(function->arguments[1].name, "arg1") << "the later declaration's defaults";
+    EXPECT_EQ(vclient::testing_support::Describe(Get("GetX", "/x?id=a&arg1=2").body), "\"a:2\"");
+    EXPECT_FALSE(registry.AddRoute(HttpMethod::Get, "/x", &service, &Service::Echo).IsOpen()) << "table built";
+    EXPECT_EQ(vclient::testing_support::Describe(Get("GetX", "/x?id=b&arg1=3").body), "\"b:3\"");
 }
 
 TEST_F(ApiRegistryTest, ArgumentsAndResultFollowTheSignature) {

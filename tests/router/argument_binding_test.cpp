@@ -51,7 +51,7 @@ TEST_F(ArgumentBindingTest, QueryArgumentsBindOrFailBySource) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         const Answer answer = Get(c.function, c.url);
-        EXPECT_EQ(answer.errorText.value_or(vclient::testing::Describe(answer.body)), c.outcome);
+        EXPECT_EQ(answer.errorText.value_or(vclient::testing_support::Describe(answer.body)), c.outcome);
         EXPECT_EQ(answer.status, answer.errorText ? 400 : 0);
         EXPECT_EQ(answer.errorFlag, answer.errorText ? 1 : 0);
     }
@@ -111,7 +111,7 @@ TEST_F(ArgumentBindingTest, TypedParametersByNameAndPosition) {
             request.Parameter(c.name, c.value);
         }
         const Answer answer = Call("GetTwoById", request);
-        EXPECT_EQ(answer.errorText.value_or(vclient::testing::Describe(answer.body)), c.outcome);
+        EXPECT_EQ(answer.errorText.value_or(vclient::testing_support::Describe(answer.body)), c.outcome);
     }
 }
 

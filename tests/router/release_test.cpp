@@ -22,14 +22,14 @@ TEST(ResponseRelease, FreesEveryArrayOfEveryAnswerShape) {
         const RouteFunctionEntry& entry = *FindEntry(fixture.Table(), call.function);
         TestRequest request(kGet, call.url);
         const HostRequest record = request.Record(entry.function.dispatchContext);
-        const long before = vclient::testing::LiveArrays();
+        const long before = vclient::testing_support::LiveArrays();
         HostResponse response{};
         HandleCall(&response, &record);
-        EXPECT_GT(vclient::testing::LiveArrays(), before) << "the answer holds texts of its own";
+        EXPECT_GT(vclient::testing_support::LiveArrays(), before) << "the answer holds texts of its own";
         const HostReleaseResponseFunction release = response.release;
         ASSERT_NE(release, nullptr);
         release(&response);
-        EXPECT_EQ(vclient::testing::LiveArrays(), before);
+        EXPECT_EQ(vclient::testing_support::LiveArrays(), before);
     }
 }
 

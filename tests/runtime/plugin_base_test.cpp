@@ -171,6 +171,23 @@ TEST(PluginBase, RegistersInitializesThroughTheCallbacksAndShutsDown) {
     loaded.Shutdown();
 }
 
+// Before Initialize there is no host core: what would reach it reaches nothing, and a
+// request fails with a text and a status instead.
+TEST(PluginBase, BeforeInitializeTheForwardersReachNoHost) {
+    const Loaded loaded;
+    CountingPlugin* plugin = loaded.plugin;
+    plugin->ScheduleTimer("early", nullptr, nullptr, 1.0, 0);
+    plugin->SubscribeEvent("early", 1, nullptr, nullptr, 0);
+    plugin->RunPending();
+    EXPECT_EQ(plugin->EndWait(), 0u);
+    HostRequest request{};
+    HostResponse response{};
+    plugin->PerformRequest(&response, &request);
+    EXPECT_EQ(response.status, 503);
+    EXPECT_STREQ(response.errorText, "The plug-in is not attached to a host yet");
+    loaded.Shutdown();
+}
+
 // What a host finds in the route table of a plug-in that declares nothing of its own.
 TEST(DeclareApi, AnEmptyPluginStillHandsTheBuiltInsAndTheRuntimesRecordsAndEvents) {
     const Loaded loaded;

@@ -14,7 +14,7 @@
 
 #include "value/binding_property.h"
 
-namespace vclient::testing {
+namespace vclient::testing_support {
 
 inline std::string Describe(const BindingProperty& value) {
     char number[40];
@@ -70,4 +70,4 @@ inline std::string Repeat(std::string_view unit, std::size_t times) {
     return text;
 }
 
-}  // namespace vclient::testing
+}  // namespace vclient::testing_support

@@ -8,7 +8,7 @@ namespace {
 std::atomic<long> gLiveArrays{0};
 }  // namespace
 
-long vclient::testing::LiveArrays() noexcept { return gLiveArrays.load(); }
+long vclient::testing_support::LiveArrays() noexcept { return gLiveArrays.load(); }
 
 void* operator new[](std::size_t size) {
     void* block = std::malloc(size == 0 ? 1 : size);

@@ -3,9 +3,9 @@
 // buffer handed out with new[] (host value payloads, response texts) is freed once.
 #pragma once
 
-namespace vclient::testing {
+namespace vclient::testing_support {
 
 // Arrays allocated with new[] and not yet deleted, program-wide.
 [[nodiscard]] long LiveArrays() noexcept;
 
-}  // namespace vclient::testing
+}  // namespace vclient::testing_support

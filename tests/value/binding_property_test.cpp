@@ -278,7 +278,7 @@ TEST(BindingPropertyIteration, FieldValuesAreMutableAndNonContainersIterateNothi
     EXPECT_EQ(value.Find("b").GetSigned(), 20);
 }
 
-using testing::Describe;
+using testing_support::Describe;
 
 // A tree with every kind in it, and its description.
 BindingProperty SampleTree() {

@@ -13,7 +13,7 @@ namespace vclient {
 namespace {
 
 using Record = std::vector<std::string>;  // names in arrival order
-using testing::Describe;
+using testing_support::Describe;
 
 bool AllTreesHoldRules(const BindingProperty& value) {
     if (!value.FieldTreeHoldsRules()) return false;
