@@ -1,6 +1,7 @@
 // The post-game road: the ballot from the end-of-game statistics and the "honor-vote"
 // step, the vote through the honor server, and what the messaging service reports
 // afterwards (ceremony, full-team vote, vote completion, late recognition).
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,6 +147,8 @@ struct AfterVoteCase {
     bool published;
     std::vector<std::pair<std::string, std::string>> answers;  // route, body
     StatsDoc stats = StatsDoc{};
+    // GoogleTest would otherwise print the raw bytes, padding included.
+    friend void PrintTo(const AfterVoteCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class HonorAfterVote : public HonorVote, public ::testing::WithParamInterface<AfterVoteCase> {};

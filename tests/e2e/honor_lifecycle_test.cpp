@@ -1,6 +1,7 @@
 // The honor feature switched on and off by the platform configuration "Honor", its route
 // table, the "honor-vote" step at the pre-end-of-game plug-in, and the session facts
 // (login, spectating) that the feature keeps whatever its state.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,8 @@ struct SpectateCase {
     std::vector<std::string> flags;  // set in order, before Start when preStart
     bool preStart;
     bool ballot;
+    // GoogleTest would otherwise print the raw bytes, padding included.
+    friend void PrintTo(const SpectateCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class HonorSpectate : public HonorHost, public ::testing::WithParamInterface<SpectateCase> {};
