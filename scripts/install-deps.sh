@@ -25,7 +25,8 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
-          googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev valgrind)
+          googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev valgrind
+          libcpp-httplib-dev)
 # npm fetches the public test suites; a machine may already carry Node.js from elsewhere.
 if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
 if [ "$want_fuzz" -eq 1 ]; then packages+=(clang-16 libclang-rt-16-dev); fi
