@@ -1,6 +1,8 @@
-// The anchors of one YAML document. An anchored node is remembered by its path from the
-// document's root (element indices and field names), so that an alias can find the
-// finished node in the tree and copy it; an anchored mapping key is remembered by its
+// The anchors of one YAML document. An anchored mapping or sequence is remembered by its
+// path from the document's root (element indices and field names), so that an alias can
+// find the finished node in the tree and copy it; an anchored scalar is remembered as
+// read (text, tag, quoting) and typed again for each alias, since a later scalar under a
+// repeated key may replace it in the tree; an anchored mapping key is remembered by its
 // text. Names are unique: recording a name twice is refused.
 //
 // The table also keeps the document's alias budget: the number of nodes that alias
@@ -27,9 +29,12 @@ struct YamlPathStep {
 };
 
 struct YamlAnchor {
-    bool isKey = false;
-    std::string keyText;              // the key's text when isKey
-    std::vector<YamlPathStep> path;   // from the root, when not isKey
+    enum class Kind : std::uint8_t { Key, Scalar, Node };
+    Kind kind = Kind::Node;
+    std::string text;                // Key: the key's text; Scalar: the scalar's text
+    std::string tag;                 // Scalar: its tag, empty when it has none
+    bool quoted = false;             // Scalar: single- or double-quoted
+    std::vector<YamlPathStep> path;  // Node: from the root
 };
 
 class YamlAnchorTable {

@@ -30,6 +30,7 @@ struct Frame {
 struct Target {
     BindingProperty* node = nullptr;
     bool isKey = false;
+    bool underRepeatedKey = false;  // the node replaces the scalar of an earlier, equal key
 };
 
 std::string_view Text(const yaml_char_t* text) {
@@ -52,6 +53,12 @@ yaml_mark_t MarkOfOffset(std::string_view text, std::size_t offset) {
     mark.line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
     mark.column = lastBreak == std::string_view::npos ? before.size() : before.size() - lastBreak - 1;
     return mark;
+}
+
+// An anchored scalar typed again for an alias, as it was when read.
+bool TypeAnchoredScalar(const YamlAnchor& anchor, BindingProperty& target, std::string& error) {
+    const YamlScalar scalar{anchor.tag, anchor.text.c_str(), anchor.text.size(), anchor.quoted};
+    return TypeYamlScalar(scalar, target, error);
 }
 
 constexpr std::string_view kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. ";
@@ -77,7 +84,9 @@ private:
     void HandleScalar(const yaml_event_t& event, const Target& target);
     void HandleContainerStart(const yaml_event_t& event, const Target& target, bool isSequence);
     void HandleAlias(const yaml_event_t& event, const Target& target);
+    void HandleKeyAlias(const YamlAnchor& anchor, const yaml_mark_t& mark);
     void SetPendingKey(std::string_view key, const yaml_mark_t& mark);
+    void FailRepeatedKey(std::string_view key, const yaml_mark_t& mark);
     void RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark);
     void RecordAnchor(std::string_view name, YamlAnchor anchor, const yaml_mark_t& mark);
     [[nodiscard]] bool IsOpenAnchor(std::string_view name) const;
@@ -90,6 +99,8 @@ private:
     std::vector<Frame> frames_;
     std::string pendingKey_;
     bool keyPending_ = false;
+    bool keyRepeats_ = false;  // the pending key is already a field of the open mapping
+    yaml_mark_t keyMark_{};    // where the pending key stands
     YamlAnchorTable anchors_;
 };
 
@@ -175,6 +186,7 @@ void YamlReader::StartDocument() {
     frames_.clear();
     frames_.push_back(Frame{&result_.Value()});
     keyPending_ = false;
+    keyRepeats_ = false;
     anchors_.Clear();
 }
 
@@ -197,6 +209,7 @@ bool YamlReader::FindTarget(const yaml_event_t& event, Target& target) {
     }
     if (top.Kind() == BindingPropertyType::Structure && keyPending_) {
         keyPending_ = false;
+        target.underRepeatedKey = keyRepeats_;
         BindingProperty& field = top.Field(pendingKey_);
         frames_.push_back(Frame{&field, YamlPathStep{YamlPathStep::Kind::Field, 0, std::move(pendingKey_)}});
         target.node = &field;
@@ -219,7 +232,7 @@ void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
         }
         SetPendingKey(std::string_view(text, scalar.length), event.start_mark);
         if (!Failed() && !anchor.empty()) {
-            RecordAnchor(anchor, YamlAnchor{true, pendingKey_, {}}, event.start_mark);
+            RecordAnchor(anchor, YamlAnchor{YamlAnchor::Kind::Key, pendingKey_, {}, false, {}}, event.start_mark);
         }
         return;
     }
@@ -227,10 +240,15 @@ void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
         scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
     std::string error;
     if (!TypeYamlScalar(YamlScalar{tag, text, scalar.length, quoted}, *target.node, error)) {
-        result_.Fail(error);
+        // The integer and float texts are the type system's conversion failures, which
+        // name no position; the bool text, the reader's own, names the scalar's.
+        result_.Fail(error + (tag == kYamlBoolTag ? ". " + At(event.start_mark) : std::string()));
         return;
     }
-    RecordNodeAnchor(anchor, event.start_mark);
+    if (!anchor.empty()) {
+        YamlAnchor record{YamlAnchor::Kind::Scalar, std::string(text, scalar.length), std::string(tag), quoted, {}};
+        RecordAnchor(anchor, std::move(record), event.start_mark);
+    }
     frames_.pop_back();
 }
 
@@ -238,6 +256,10 @@ void YamlReader::HandleContainerStart(const yaml_event_t& event, const Target& t
     if (target.isKey) {
         result_.Fail(std::string(isSequence ? "Unexpected start of sequence. " : "Unexpected start of mapping. ") +
                      At(event.start_mark));
+        return;
+    }
+    if (target.underRepeatedKey) {
+        FailRepeatedKey(frames_.back().step.name, keyMark_);
         return;
     }
     if (frames_.size() > kMaxNestingDepth) {
@@ -267,40 +289,73 @@ void YamlReader::HandleAlias(const yaml_event_t& event, const Target& target) {
         result_.Fail(AliasAt("Undefined alias encountered:", name, event.start_mark));
         return;
     }
-    const BindingProperty& source =
-        anchor->isKey ? BindingProperty::EmptyValue() : ResolveYamlPath(result_.Value(), anchor->path);
     if (target.isKey) {
-        // A key alias stands for a text: an anchored key's, or an anchored String's.
-        if (!anchor->isKey && source.Kind() != BindingPropertyType::String) {
-            result_.Fail(std::string(kInvalidKey) + At(event.start_mark));
-            return;
-        }
-        SetPendingKey(anchor->isKey ? std::string_view(anchor->keyText) : source.GetString(), event.start_mark);
+        HandleKeyAlias(*anchor, event.start_mark);
         return;
     }
+    const bool isNode = anchor->kind == YamlAnchor::Kind::Node;
+    if (target.underRepeatedKey && isNode) {
+        FailRepeatedKey(frames_.back().step.name, keyMark_);
+        return;
+    }
+    // An anchored scalar or key counts as one node.
+    const BindingProperty& source =
+        isNode ? ResolveYamlPath(result_.Value(), anchor->path) : BindingProperty::EmptyValue();
     if (!anchors_.ChargeCopy(source)) {
         result_.Fail(AliasAt("YAML aliases expand to more than " + std::to_string(YamlAnchorTable::kMaxAliasNodes) +
                                  " nodes. Alias",
                              name, event.start_mark));
         return;
     }
-    if (anchor->isKey) {
-        target.node->SetString(anchor->keyText);
-    } else {
+    std::string error;
+    if (isNode) {
         *target.node = source;
+    } else if (anchor->kind == YamlAnchor::Kind::Key) {
+        target.node->SetString(anchor->text);
+    } else if (!TypeAnchoredScalar(*anchor, *target.node, error)) {
+        result_.Fail(error);
+        return;
     }
     frames_.pop_back();
 }
 
-// Keys must be unique within a mapping: a repeated key would otherwise have its value
-// built into (or read as a key of) the earlier value.
+// A key alias stands for a text: an anchored key's, or an anchored scalar's that types as
+// a String.
+void YamlReader::HandleKeyAlias(const YamlAnchor& anchor, const yaml_mark_t& mark) {
+    if (anchor.kind == YamlAnchor::Kind::Key) {
+        SetPendingKey(anchor.text, mark);
+        return;
+    }
+    BindingProperty scalar;
+    std::string error;
+    if (anchor.kind != YamlAnchor::Kind::Scalar || !TypeAnchoredScalar(anchor, scalar, error) ||
+        scalar.Kind() != BindingPropertyType::String) {
+        result_.Fail(std::string(kInvalidKey) + At(mark));
+        return;
+    }
+    SetPendingKey(scalar.GetString(), mark);
+}
+
+// A repeated key within one mapping: a later scalar replaces the earlier scalar value (an
+// alias to a scalar or to an anchored key counts as a scalar, Empty as a scalar value).
+// Where a mapping or sequence is involved, on either side, the key is refused: the later
+// node would otherwise be built into the earlier one (a scalar becoming one of its keys or
+// elements). The earlier value is checked here, the later node when it arrives.
 void YamlReader::SetPendingKey(std::string_view key, const yaml_mark_t& mark) {
-    if (frames_.back().target->HasField(key)) {
-        result_.Fail(AliasAt("Duplicate mapping key", key, mark));
+    const BindingProperty& mapping = *frames_.back().target;
+    const BindingPropertyType earlier = mapping.Find(key).Kind();
+    if (earlier == BindingPropertyType::Structure || earlier == BindingPropertyType::Collection) {
+        FailRepeatedKey(key, mark);
         return;
     }
     pendingKey_.assign(key);
     keyPending_ = true;
+    keyRepeats_ = mapping.HasField(key);
+    keyMark_ = mark;
+}
+
+void YamlReader::FailRepeatedKey(std::string_view key, const yaml_mark_t& mark) {
+    result_.Fail(AliasAt("Duplicate mapping key", key, mark));
 }
 
 void YamlReader::RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark) {

@@ -5,8 +5,10 @@
 //   // {"a": Unsigned 1, "b": [String "x", Empty]}
 //
 // Scalars are typed as described in yaml_scalar.h. Mapping keys must be untagged or
-// "!!str" scalars (an alias to an anchored key or to a string also serves as a key);
-// a key that repeats within one mapping is refused. Anchors and aliases work within the
+// "!!str" scalars (an alias to an anchored key or to a string also serves as a key).
+// A key that repeats within one mapping: a later scalar value replaces an earlier scalar
+// value (Empty included; an alias to a scalar counts as one), and the key is refused
+// when either value is a mapping or sequence. Anchors and aliases work within the
 // document: an alias is a deep copy of the finished anchored node; an alias to a node
 // still being built (a cycle), to an unknown anchor, a second anchor of the same name,
 // and alias copies that would create more than 1,000,000 nodes in total are errors.

@@ -106,9 +106,11 @@ bool TypeTagged(const YamlScalar& scalar, BindingProperty& target, std::string& 
         return ConvertFloat(scalar, target, error);
     }
     if (scalar.tag == kYamlBoolTag) {
-        if (IsYamlTrueWord(text) || IsYamlFalseWord(text)) {
-            target.SetBool(IsYamlTrueWord(text));
+        if (!IsYamlTrueWord(text) && !IsYamlFalseWord(text)) {
+            error = IncorrectFormat(text, "bool");
+            return false;
         }
+        target.SetBool(IsYamlTrueWord(text));
         return true;
     }
     error = "Unsupported YAML tag '" + std::string(scalar.tag) + "'.";

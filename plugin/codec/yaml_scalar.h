@@ -4,7 +4,7 @@
 // - Tagged: "tag:yaml.org,2002:str" is a String; ":int" is Unsigned (Signed when the text
 //   starts with "-"), parsed in base 0 (decimal, "0x" hexadecimal, leading-0 octal);
 //   ":float" is a Float within the double range; ":bool" takes the true and false words
-//   below and leaves the target as it is for any other text. Any other tag is an error.
+//   below, and any other text is an error. Any other tag is an error.
 // - Quoted (single or double) and untagged: a String of the whole text.
 // - Plain and untagged: a null word gives Empty; a text that C strtod reads whole is a
 //   number (except one that overflows to positive infinity): Float when it has a fraction

@@ -12,13 +12,13 @@
 namespace vclient {
 namespace {
 
-using testing::Describe;
+using testing_support::Describe;
 
-using testing::ReadCase;
-using testing::Repeat;
+using testing_support::ReadCase;
+using testing_support::Repeat;
 
 void ExpectOutcomes(const std::vector<ReadCase>& cases) {
-    testing::ExpectReadOutcomes(cases, [](const std::string& text) { return YamlToBinding(text); });
+    testing_support::ExpectReadOutcomes(cases, [](const std::string& text) { return YamlToBinding(text); });
 }
 
 TEST(YamlReader, BuildsTreesFromDocuments) {
@@ -32,6 +32,9 @@ TEST(YamlReader, BuildsTreesFromDocuments) {
         // An empty document before a real one is no second value.
         {"--- ~\n--- 2\n", "u2"},
         {"a: {a: 1}", "{a:{a:u1}}"},  // the same key at another level is no repeat
+        // A repeated key: a later scalar replaces an earlier one, Empty included.
+        {"{a: 1, 'a': 2}", "{a:u2}"}, {"a: 1\nb: x\na: ~\n", "{a:~,b:\"x\"}"}, {"a:\na: yes\n", "{a:true}"},
+        {"- a: x\n  a: 1.5\n", "[{a:f1.5}]"},
     });
 }
 
@@ -45,6 +48,9 @@ TEST(YamlReader, AliasesCopyTheAnchoredNode) {
         // In key position an alias stands for an anchored key's or String's text.
         {"x: {&k a: 1}\ny: {*k : 2}\n", "{x:{a:u1},y:{a:u2}}"},
         {"x: &s name\ny: {*s : 2}\n", "{x:\"name\",y:{name:u2}}"},
+        // Repeated keys by alias, and aliases to a scalar that a repeated key replaced.
+        {"&k a: 1\n*k : 2\n", "{a:u2}"}, {"v: &v 5\na: 1\na: *v\n", "{a:u5,v:u5}"},
+        {"a: &x '1'\na: 2\nb: *x\n", "{a:u2,b:\"1\"}"}, {"a: &x !!bool on\na: 2\nb: *x\n", "{a:u2,b:true}"},
     });
 }
 
@@ -74,11 +80,15 @@ TEST(YamlReader, ReportsStructuralErrorsWithOneBasedPositions) {
         {"a: !foo 1", "Unsupported YAML tag '!foo'."},
         {"a: !!int 12x", "Value 12x for 'yaml' of type uint64_t is in an incorrect format"},
         {"a: !!float x", "Value x for 'yaml' of type double is in an incorrect format"},
-        // A repeated key is refused instead of mixing the values (5 would become a key of {x: 1}).
+        // A repeated key where a mapping or sequence is involved, on either side, is refused
+        // instead of mixing the values (5 would become a key of {x: 1}).
         {"a: {x: 1}\na: 5\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
         {"a: [1]\nb: 0\na: [2]\n", "Duplicate mapping key \"a\". At line: 3 col: 1"},
-        {"{a: 1, 'a': 2}", "Duplicate mapping key \"a\". At line: 1 col: 8"},
-        {"&k a: 1\n*k : 2\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
+        {"a: []\n&k a: x\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
+        {"a: 1\na: [2]\n", "Duplicate mapping key \"a\". At line: 2 col: 1"},
+        {"{a: ~, a: {b: 1}}", "Duplicate mapping key \"a\". At line: 1 col: 8"},
+        {"m: &m {b: 1}\na: 1\na: *m\n", "Duplicate mapping key \"a\". At line: 3 col: 1"},
+        {"a: !!bool maybe", "Value maybe for 'yaml' of type bool is in an incorrect format. At line: 1 col: 4"},
         // An alias in key position must stand for text.
         {"x: &n 5\ny: {*n : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
         {"x: &m {a: 1}\ny: {*m : 2}\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 5"},
@@ -112,13 +122,13 @@ TEST(YamlReader, RefusesNestingDeeperThanTheLimit) {
 }
 
 TEST(YamlReader, CapsTheNodesThatAliasesCreate) {
-    std::string laughs = "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
+    std::string document = "a: &a [" + Repeat("item, ", 9) + "item]\n";
     for (char level = 'b'; level <= 'i'; ++level) {
         const char previous = static_cast<char>(level - 1);
-        laughs += std::string(1, level) + ": &" + level + " [" + Repeat(std::string("*") + previous + ", ", 9) +
+        document += std::string(1, level) + ": &" + level + " [" + Repeat(std::string("*") + previous + ", ", 9) +
                   "*" + previous + "]\n";
     }
-    const BindingResult read = YamlToBinding(laughs);
+    const BindingResult read = YamlToBinding(document);
     ASSERT_FALSE(read.Succeeded());
     // The alias whose copy crossed the limit, at its own position.
     EXPECT_EQ(read.ErrorMessage(), "YAML aliases expand to more than 1000000 nodes. Alias \"e\". At line: 6 col: 36");
@@ -187,8 +197,10 @@ TEST(YamlScalar, TagsDecideTheKindOrFail) {
         {kYamlIntTag, "010", false, "u8"}, {kYamlIntTag, "", false, "u0"},
         {kYamlIntTag, "18446744073709551615", false, "u18446744073709551615"}, {kYamlFloatTag, "1", false, "f1"},
         {kYamlFloatTag, "-2.5", false, "f-2.5"}, {kYamlBoolTag, "yes", false, "true"},
-        {kYamlBoolTag, "OFF", false, "false"}, {kYamlBoolTag, "maybe", false, "~"},
+        {kYamlBoolTag, "OFF", false, "false"},
         // Tagged conversions report their failures.
+        {kYamlBoolTag, "maybe", false, "Value maybe for 'yaml' of type bool is in an incorrect format", true},
+        {kYamlBoolTag, "", false, "Value  for 'yaml' of type bool is in an incorrect format", true},
         {kYamlIntTag, "12x", false, "Value 12x for 'yaml' of type uint64_t is in an incorrect format", true},
         {kYamlIntTag, "-12x", false, "Value -12x for 'yaml' of type int64_t is in an incorrect format", true},
         {kYamlIntTag, "1.5", false, "Value 1.5 for 'yaml' of type uint64_t is in an incorrect format", true},
