@@ -1,22 +1,37 @@
 // qiv-host: loads the plug-in library into the development host and drives it.
 // Usage:
 //   qiv-host [run] [OPTIONS]                      start, report, stop
-//   qiv-host routes [OPTIONS]                     list the plug-in's REST routes
-//   qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [OPTIONS]
+//   qiv-host routes [--json] [OPTIONS]            list the plug-in's REST routes
+//   qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT|@FILE|@-] [--content-type CT] [OPTIONS]
 //   qiv-host scenario FILE [OPTIONS]              play a scenario file (examples/README.md)
+//   qiv-host serve [--port N] [--scenario FILE] [--listen ADDRESS] [OPTIONS]
+//                                                 serve the REST API over HTTP (serve/serve_session.h)
 // OPTIONS: --plugin PATH, --host-version MAJOR.MINOR.PATCH, --transcript (print every
 // call between host and plug-in at the end).
 // Each command is a function over one Session (load, initialize, settle, shut down), so
 // that a scripted command only has to add its steps between opening and closing.
+#include <cerrno>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "core/dev_host.h"
 #include "scenarios/scenario_parser.h"
 #include "scenarios/scenario_player.h"
+#include "serve/json_out.h"
+#ifdef QIV_HAVE_HTTP_SERVER
+#include "serve/request_guard.h"
+#include "serve/serve_session.h"
+#endif
 
 #ifndef QIV_DEFAULT_PLUGIN_PATH
 #define QIV_DEFAULT_PLUGIN_PATH "qpx-be-qiv-honor-v2.so"
@@ -26,9 +41,10 @@ namespace {
 
 const char kUsage[] =
     "usage: qiv-host [run] [--plugin PATH] [--host-version MAJOR.MINOR.PATCH] [--transcript]\n"
-    "       qiv-host routes [options]\n"
-    "       qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT] [options]\n"
-    "       qiv-host scenario FILE [options]\n";
+    "       qiv-host routes [--json] [options]\n"
+    "       qiv-host call METHOD URL [--header NAME:VALUE]... [--body TEXT|@FILE|@-] [--content-type CT] [options]\n"
+    "       qiv-host scenario FILE [options]\n"
+    "       qiv-host serve [--port N] [--scenario FILE] [--listen ADDRESS] [options]\n";
 
 struct Options {
     std::string plugin = QIV_DEFAULT_PLUGIN_PATH;
@@ -136,8 +152,21 @@ int RunCommand(const Options& options) {
     return started ? 0 : 1;
 }
 
+// The route table as JSON alone on standard output, for programs.
+int RoutesJson(const Options& options) {
+    qivhost::DevHost host;
+    if (!host.Load(options.plugin, options.version)) {
+        std::fprintf(stderr, "qiv-host: %s\n", host.Error().c_str());
+        return 1;
+    }
+    std::printf("%s\n", qivhost::RouteTableJson(host.Routes()).c_str());
+    host.Shutdown();
+    return 0;
+}
+
 int RoutesCommand(const Options& options) {
-    if (!options.arguments.empty()) return Usage("routes takes no arguments");
+    if (options.arguments.size() == 1 && options.arguments[0] == "--json") return RoutesJson(options);
+    if (!options.arguments.empty()) return Usage("routes takes no arguments but --json");
     Session session(options);
     if (!session.Load(false)) return 1;
     std::printf("routes (%zu):\n", session.Host().Routes().size());
@@ -154,7 +183,26 @@ int RoutesCommand(const Options& options) {
     return 0;
 }
 
-// Parses "METHOD URL [--header NAME:VALUE]... [--body TEXT] [--content-type CT]".
+// A body given as "@FILE" (or "@-", standard input): the file's bytes, as they are.
+bool ReadBodyFile(const std::string& name, std::string& body, std::string& error) {
+#ifdef _WIN32
+    if (name == "-") (void)_setmode(_fileno(stdin), _O_BINARY);  // no CR-LF translation
+#endif
+    std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot open --body file '" + name + "': " + std::strerror(errno);
+        return false;
+    }
+    body.clear();
+    char buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) body.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    if (file != stdin) std::fclose(file);
+    if (failed) error = "cannot read --body file '" + name + "'";
+    return !failed;
+}
+
+// Parses "METHOD URL [--header NAME:VALUE]... [--body TEXT|@FILE|@-] [--content-type CT]".
 bool ParseCall(const std::vector<std::string>& words, qivhost::RestCall& call, std::string& error) {
     if (words.size() < 2) {
         error = "call needs METHOD and URL";
@@ -174,7 +222,9 @@ bool ParseCall(const std::vector<std::string>& words, qivhost::RestCall& call, s
             }
             call.headers.emplace_back(header.substr(0, colon), header.substr(colon + 1));
         } else if (words[i] == "--body" && hasValue) {
-            call.body = words[++i];
+            const std::string& body = words[++i];
+            call.body = body;
+            if (body.size() > 1 && body[0] == '@' && !ReadBodyFile(body.substr(1), *call.body, error)) return false;
         } else if (words[i] == "--content-type" && hasValue) {
             call.contentType = words[++i];
             contentTypeGiven = true;
@@ -190,7 +240,11 @@ bool ParseCall(const std::vector<std::string>& words, qivhost::RestCall& call, s
 int CallCommand(const Options& options) {
     qivhost::RestCall call;
     std::string error;
-    if (!ParseCall(options.arguments, call, error)) return Usage(error);
+    if (!ParseCall(options.arguments, call, error)) {
+        if (error.rfind("cannot ", 0) != 0) return Usage(error);
+        std::fprintf(stderr, "qiv-host: %s\n", error.c_str());
+        return 2;
+    }
     Session session(options);
     if (!session.Load(false)) return 1;
     if (!session.Start(false)) {
@@ -227,13 +281,80 @@ int ScenarioCommand(const Options& options) {
     return outcome.ExitCode();
 }
 
+#ifdef QIV_HAVE_HTTP_SERVER
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int) { g_stopSignal = 1; }
+
+// Parses "[--port N] [--scenario FILE] [--listen ADDRESS]".
+bool ParseServe(const std::vector<std::string>& words, qivhost::ServeOptions& serve, std::string& error) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i + 1 >= words.size()) {
+            error = "unknown serve argument '" + words[i] + "'";
+            return false;
+        }
+        const std::string& value = words[i + 1];
+        if (words[i] == "--port") {
+            char* end = nullptr;
+            const long port = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || port < 0 || port > 65535) {
+                error = "bad --port '" + value + "' (0 to 65535)";
+                return false;
+            }
+            serve.port = static_cast<int>(port);
+        } else if (words[i] == "--scenario") {
+            serve.scenarioFile = value;
+        } else if (words[i] == "--listen") {
+            serve.listenAddress = value;
+        } else {
+            error = "unknown serve argument '" + words[i] + "'";
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+int ServeCommand(const Options& options) {
+    qivhost::ServeOptions serve;
+    serve.pluginPath = options.plugin;
+    serve.version = options.version;
+    std::string error;
+    if (!ParseServe(options.arguments, serve, error)) return Usage(error);
+    if (!qivhost::IsLoopbackListenAddress(serve.listenAddress)) {
+        std::fprintf(stderr, "qiv-host: warning: listening on %s: other machines can reach the plug-in, without "
+                             "any authentication\n", serve.listenAddress.c_str());
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGINT, &OnStopSignal);
+    std::signal(SIGTERM, &OnStopSignal);
+    qivhost::ServeSession session(serve, stdout);
+    session.Host().onLog = [](std::int32_t level, const std::string& message) {
+        std::printf("  plug-in log | %-6s | %s\n", LevelWord(level), message.c_str());
+    };
+    session.WatchFlag(&g_stopSignal);
+    if (!session.Open()) return 1;
+    session.Serve();
+    if (options.transcript) {
+        std::printf("transcript (%zu):\n", session.Host().History().Calls().size());
+        session.Host().History().Print(stdout);
+    }
+    return 0;
+}
+#else
+int ServeCommand(const Options&) {
+    std::fprintf(stderr, "qiv-host: this build has no HTTP server (it needs cpp-httplib); serve is not available\n");
+    return 2;
+}
+#endif
+
 struct CommandEntry {
     const char* name;
     int (*run)(const Options&);
 };
 
 constexpr CommandEntry kCommands[] = {{"run", &RunCommand}, {"routes", &RoutesCommand}, {"call", &CallCommand},
-                                     {"scenario", &ScenarioCommand}};
+                                     {"scenario", &ScenarioCommand}, {"serve", &ServeCommand}};
 
 const CommandEntry* FindCommand(const std::string& name) {
     for (const CommandEntry& entry : kCommands) {
@@ -255,7 +376,8 @@ int main(int argc, char** argv) {
     }
     for (int i = first; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool commandOption = argument == "--header" || argument == "--body" || argument == "--content-type";
+        const bool commandOption = argument == "--header" || argument == "--body" || argument == "--content-type" ||
+                                   argument == "--port" || argument == "--scenario" || argument == "--listen";
         if (commandOption && options.command != "run" && i + 1 < argc) {
             options.arguments.push_back(argument);  // its value is the command's, whatever it reads like
             options.arguments.push_back(argv[++i]);

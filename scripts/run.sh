@@ -3,6 +3,7 @@
 # play the post-game example in the host:
 #   bash scripts/run.sh                      qiv-host scenario examples/post-game.json
 #   bash scripts/run.sh ARGUMENTS...         qiv-host ARGUMENTS...   (e.g. routes, call, run)
+#   bash scripts/run.sh serve [--port N]     the REST API over HTTP on 127.0.0.1 (Ctrl-C ends it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
