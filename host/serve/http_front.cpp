@@ -4,8 +4,11 @@
 #include <cctype>
 #include <chrono>
 
+#include "serve/api_help.h"
+#include "serve/explorer_page.h"
 #include "serve/host_controls.h"
 #include "serve/json_out.h"
+#include "serve/openapi_document.h"
 #include "serve/request_guard.h"
 #include "serve/step_actions.h"
 
@@ -180,7 +183,33 @@ void HttpFront::Handle(const httplib::Request& request, httplib::Response& respo
         return Stream(response);
     }
     if (request.path.rfind(kHostControlPrefix, 0) == 0) return Control(request, response, body.value_or(""));
+    if (request.method == "GET" && request.path == "/") {
+        const std::string_view page = ExplorerPage();
+        return response.set_content(page.data(), page.size(), "text/html; charset=utf-8");
+    }
+    if (request.method == "GET" && (request.path == "/openapi.json" || request.path == "/help")) {
+        return Describe(request.path == "/help", response);
+    }
     CallPlugin(request, response, std::move(body));
+}
+
+// The description tables live while the plug-in is loaded: read on the plug-in thread.
+void HttpFront::Describe(bool asHelp, httplib::Response& response) {
+    std::string json;
+    const bool ran = plugin_.Run([&](DevHost& host) {
+        const PluginLoadRecord& record = host.LoadRecord();
+        const ApiHelp help = ReadApiHelp(host.Loaded() ? record.routeTable : nullptr);
+        if (asHelp) {
+            json = ApiHelpJson(help);
+            return;
+        }
+        const std::string version = std::to_string(record.apiMajor) + "." + std::to_string(record.apiMinor) + "." +
+                                    std::to_string(record.apiPatch);
+        json = OpenApiDocument(OpenApiSource{host.Loaded() && record.shortName != nullptr ? record.shortName : "",
+                                             version, &host.Routes(), &help});
+    });
+    if (!ran) return Error(response, 503, StatusText(503));
+    response.set_content(json, kJson);
 }
 
 void HttpFront::CallPlugin(const httplib::Request& request, httplib::Response& response,

@@ -4,6 +4,9 @@
 //   dispatches, "event: NAME" and "data: PAYLOAD-JSON" per event, ": keep-alive"
 //   comments while nothing happens;
 // - /host/...: the host's controls (host_controls.h);
+// - GET /: the explorer page (explorer_page.h); GET /openapi.json: the plug-in's API as an
+//   OpenAPI document (openapi_document.h); GET /help: the same as the help records
+//   (api_help.h). These three shadow a plug-in route of the same method and path;
 // - anything else: a call of the plug-in's REST API with the request's method, target
 //   (path and query as sent), headers (names in lower case), content type and body bytes.
 //   The answer is the plug-in's body as JSON with its status (0 from the plug-in, a
@@ -47,6 +50,7 @@ private:
     void Stream(httplib::Response& response);
     void CallPlugin(const httplib::Request& request, httplib::Response& response, std::optional<std::string> body);
     void Control(const httplib::Request& request, httplib::Response& response, std::string body);
+    void Describe(bool asHelp, httplib::Response& response);
 
     PluginThread& plugin_;
     EventStreamHub& events_;

@@ -2,17 +2,25 @@
 // sockets with cpp-httplib's client.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <rapidjson/document.h>
+#include <rapidjson/pointer.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "serve/api_help.h"
 #include "serve/event_stream_hub.h"
+#include "serve/openapi_document.h"
 #include "serve/request_guard.h"
 #include "serve/serve_session.h"
 
@@ -55,6 +63,48 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// A command's standard output and its exit status.
+std::pair<std::string, int> RunCommand(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {out, -1};
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+    return {out, pclose(pipe)};
+}
+
+std::string Compact(const rapidjson::Value& value) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    value.Accept(writer);
+    return buffer.GetString();
+}
+
+using Facts = std::vector<std::pair<std::string, std::string>>;
+
+// The value at each JSON pointer, written compactly ("" for none).
+void CheckFacts(const std::string& json, const Facts& facts) {
+    rapidjson::Document document;
+    ASSERT_FALSE(document.Parse(json.c_str()).HasParseError()) << json;
+    for (const auto& [pointer, expected] : facts) {
+        const rapidjson::Value* value = rapidjson::Pointer(pointer.c_str()).Get(document);
+        EXPECT_EQ(value == nullptr ? std::string() : Compact(*value), expected) << pointer;
+    }
+}
+
+// An OpenAPI document passes the validator from the npm registry, and holds the facts.
+void CheckOpenApi(const std::string& json, const Facts& facts) {
+    CheckFacts(json, facts);
+    ASSERT_EQ(access(QIV_OPENAPI_VALIDATOR, X_OK), 0)
+        << "The OpenAPI validator is missing: run scripts/install-deps.sh to install it.";
+    const std::string file = ::testing::TempDir() + "openapi-" + std::to_string(getpid()) + ".json";
+    std::ofstream(file) << json;
+    const auto [report, status] = RunCommand(QIV_OPENAPI_VALIDATOR " " + file);
+    EXPECT_EQ(status, 0) << report << json;
+    EXPECT_NE(report.find("\"valid\": true"), std::string::npos) << report;
+    std::remove(file.c_str());
+}
 
 class Served : public ::testing::Test {
 protected:
@@ -210,6 +260,66 @@ TEST_F(Served, PlaysTheScenarioThenKeepsServing) {
     EXPECT_EQ(Send("GET", "/qiv-honor-v2/v1/config")->status, 200);
 }
 
+TEST_F(Served, DescribesTheHonorPluginsApiAsOpenApiAndAsHelpRecords) {
+    Serve(QIV_PLUGIN_PATH);
+    const std::string ballot = "/paths/~1qiv-honor-v2~1v1~1ballot/get", schemas = "/components/schemas/";
+    CheckOpenApi(Send("GET", "/openapi.json")->body, {
+        {ballot + "/operationId", "\"GetQivHonorV2V1Ballot\""},
+        {ballot + "/responses/200/content/application~1json/schema/$ref", "\"#/components/schemas/QivHonorV2Ballot\""},
+        {"/paths/~1qiv-honor-v2~1v1~1honor-player/post/requestBody/content/application~1json/schema/$ref",
+         "\"#/components/schemas/QivHonorV2ApiHonorPlayerServerRequest\""},
+        {schemas + "QivHonorV2Ballot/properties",
+         R"({"eligiblePlayers":{"type":"array","items":{"$ref":"#/components/schemas/QivHonorV2EligiblePlayer"}},)"
+         R"("gameId":{"type":"integer","minimum":0,"maximum":18446744073709551615}})"},
+        {schemas + "BindingHelpFormat/enum", R"(["Epytext","Full"])"},
+    });
+    rapidjson::Document help;
+    ASSERT_FALSE(help.Parse(Send("GET", "/help")->body.c_str()).HasParseError());
+    const auto named = [&](const char* list, const std::string& name) {
+        for (const rapidjson::Value& entry : help[list].GetArray()) {
+            if (name == entry["name"].GetString()) return Compact(entry);
+        }
+        return std::string();
+    };
+    EXPECT_EQ(named("functions", "PostQivHonorV2V1HonorPlayer"),
+              R"({"name":"PostQivHonorV2V1HonorPlayer","nameSpace":"","arguments":[{"name":"honorPlayerRequest",)"
+              R"("description":"","type":{"type":"QivHonorV2ApiHonorPlayerServerRequest","elementType":""},)"
+              R"("optional":false}],"returns":{"type":"string","elementType":""},"description":"","help":"",)"
+              R"("threadSafe":false,"async":"","tags":["Plugins","Plugin qiv-honor-v2"]})");
+    EXPECT_EQ(named("types", "BindingHelpFormat"),
+              R"({"name":"BindingHelpFormat","nameSpace":"","size":4,"description":"Help format for binding )"
+              R"(functions and types.","tags":["$builtin","help"],"fields":[],"values":[{"name":"Epytext",)"
+              R"("description":"Python epytext format","value":2},{"name":"Full","description":"Native help format",)"
+              R"("value":1}]})");
+    EXPECT_EQ(named("events", "OnCallback"),
+              R"({"name":"OnCallback","nameSpace":"","type":{"type":"BindingCallbackEvent","elementType":""},)"
+              R"("description":"Fired when a callback is invoked.","tags":["$builtin"]})");
+}
+
+TEST_F(Served, ThePageCallsARouteAndShowsTheEventItCaused) {
+    Serve(QIV_FAKE_PLUGIN_PATH);
+    CheckOpenApi(Send("GET", "/openapi.json")->body, {
+        {"/paths/~1fake~1{command}/delete/operationId", "\"FakeByCommand.delete\""},
+        {"/paths/~1fake~1{command}/get/parameters", R"([{"name":"command","in":"path","required":true,"schema":{}}])"},
+        {"/paths/~1fake-get-only/get/operationId", "\"GetFakeGetOnly\""},
+        {"/paths/~1fake-get-only/post", ""},
+    });
+    EXPECT_EQ(Send("GET", "/")->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    if (access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "Chromium is missing: scripts/install-deps.sh installs it";
+    const std::string url = "http://127.0.0.1:" + std::to_string(session->Port()) +
+                            "/?set=/page/seen&value=%7B%22a%22%3A1%7D&call=GET%20/fake/dispatch%3Fname%3DPageSaw%26text%3Dhi";
+    const auto [dom, status] = RunCommand("timeout 60 /usr/bin/chromium --headless --no-sandbox --disable-gpu "
+                                          "--virtual-time-budget=10000 --dump-dom '" + url + "' 2>/dev/null");
+    if (dom.empty()) GTEST_SKIP() << "Chromium did not start (exit status " << status << ")";
+    for (const char* part : {"<span class=\"path\">/fake-get-only</span>", "data-scripted=\"done\"",
+                             "id=\"stream-state\">live<", "id=\"call-status\">200<",
+                             "<li data-event=\"PageSaw\"><span class=\"name\">PageSaw</span>", "\"text\": \"hi\"",
+                             "\"change\": \"Create\""}) {
+        EXPECT_NE(dom.find(part), std::string::npos) << part << "\n" << dom;
+    }
+    EXPECT_EQ(Send("GET", "/host/resources/page/seen")->body, "{\"a\":1}");
+}
+
 TEST_F(Served, RefusesBodiesOverEightMebibytesHoweverTheyAreSent) {
     Serve(QIV_FAKE_PLUGIN_PATH);
     const std::string body((std::size_t{8} << 20) + 1, ' ');
@@ -226,6 +336,69 @@ TEST_F(Served, RefusesBodiesOverEightMebibytesHoweverTheyAreSent) {
     ASSERT_EQ(chunked->status, 413);
     EXPECT_EQ(chunked->body, "{\"error\":\"Request body too large\"}");
     EXPECT_EQ(Send("POST", "/fake/echo", body.substr(1))->status, 200);
+}
+
+TEST(ServeApiDescription, ReadsOnlyWhatTheTablesHoldAndPlacesEveryArgument) {
+    ApiArgumentDescription arguments[3]{};
+    const char* names[] = {"Id", "X-Token", "filter"};
+    const std::uint32_t codes[] = {12, 7, 17};
+    for (int i = 0; i < 3; ++i) {
+        arguments[i].name = names[i];
+        arguments[i].type = codes[i];
+        arguments[i].next = i < 2 ? &arguments[i + 1] : nullptr;
+    }
+    arguments[2].typeName = "Thing";
+    const RouteArgumentLocation locations[3] = {{0, QIV_ARGUMENT_LOCATION_ANY}, {0, QIV_ARGUMENT_LOCATION_HEADER},
+                                                {0, QIV_ARGUMENT_LOCATION_ANY}};
+    RouteFunctionEntry entries[3]{};
+    const char* functions[] = {"GetThings", "PurgeThings", "ShadowedByGetThings"};
+    const std::uint32_t methods[] = {QIV_HTTP_GET, QIV_HTTP_CUSTOM, QIV_HTTP_GET};
+    for (int i = 0; i < 3; ++i) {
+        entries[i].function.name = functions[i];  // every other text null: read as empty
+        entries[i].pathTemplate = "/things/{Id}/{+rest}";
+        entries[i].method = methods[i];
+        entries[i].methodWord = "PURGE";
+    }
+    entries[0].function.arguments = arguments;
+    entries[0].function.argumentCount = 3;
+    entries[0].argumentLocations = locations;
+    entries[0].function.resultType = 15;
+    entries[0].function.resultElementType = 17;
+    entries[0].function.resultTypeName = "Thing";
+    ApiFieldDescription fields[2] = {{&fields[1], "b", "", 0, 6, 0, "", 0}, {nullptr, "a", "How it feels", 4, 16, 0, "ns::Mood", 1}};
+    ApiEnumeratorDescription moods[2] = {{&moods[1], "Glad", "", 1}, {nullptr, "Sad", "", 2}};
+    ApiTypeDescription types[2]{};
+    types[0] = {&types[1], "Thing", "", 8, "", nullptr, 0, fields, nullptr, 2};
+    types[1] = {nullptr, "ns::Mood", "", 4, "", nullptr, 0, nullptr, moods, 7};  // counts past the lists' ends
+    ApiEventDescription event{nullptr, "ThingChanged", "", "Thing", "", nullptr, 0};
+    const RouteTableDescriptor table{entries, 3, types, 9, &event, 1};
+    const ApiHelp help = ReadApiHelp(&table);
+    CheckFacts(ApiHelpJson(help), {
+        {"/types/2", ""},
+        {"/types/1/values", R"([{"name":"Glad","description":"","value":1},{"name":"Sad","description":"","value":2}])"},
+        {"/functions/0/returns", R"({"type":"vector","elementType":"Thing"})"},
+        {"/functions/0/arguments/2/type", R"({"type":"Thing","elementType":""})"},
+        {"/functions/1/help", "\"\""},
+        {"/events/0/type", R"({"type":"Thing","elementType":""})"},
+    });
+    const std::vector<RouteInfo> routes = ReadRouteTable(&table);
+    const std::string path = "/paths/~1things~1{Id}~1{rest}";
+    CheckOpenApi(OpenApiDocument(OpenApiSource{"things", "1.2.3", &routes, &help}), {
+        {path + "/get/operationId", "\"GetThings\""},
+        {path + "/get/parameters",
+         R"([{"name":"Id","in":"path","required":true,"schema":{"type":"string"}},{"name":"rest","in":"path",)"
+         R"("required":true,"description":"The rest of the path, slashes included.","schema":{"type":"string"}},)"
+         R"({"name":"x-token","in":"header","required":true,"schema":{"type":"integer","minimum":0,"maximum":4294967295}},)"
+         R"({"name":"filter","in":"query","required":true,"description":"Also taken from the header \"filter\".",)"
+         R"("content":{"application/json":{"schema":{"$ref":"#/components/schemas/Thing"}}}}])"},
+        {path + "/get/x-qiv-arguments/1", R"({"name":"X-Token","location":"Header"})"},
+        {path + "/x-qiv-methods/PURGE/operationId", "\"PurgeThings\""},
+        {"/components/schemas/Thing/properties",
+         R"({"b":{"type":"integer","format":"int32","minimum":-2147483648,"maximum":2147483647},)"
+         R"("a":{"allOf":[{"$ref":"#/components/schemas/ns__Mood"}],"description":"How it feels"}})"},
+        {"/components/schemas/ns__Mood/enum", R"(["Glad","Sad"])"},
+        {"/x-qiv-events/0/payload/$ref", "\"#/components/schemas/Thing\""},
+    });
 }
 
 TEST(ServeGuard, AcceptsLoopbackNamesOnly) {
