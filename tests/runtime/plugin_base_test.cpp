@@ -183,8 +183,11 @@ TEST(PluginBase, BeforeInitializeTheForwardersReachNoHost) {
     HostRequest request{};
     HostResponse response{};
     plugin->PerformRequest(&response, &request);
-    EXPECT_EQ(response.status, 503);
-    EXPECT_STREQ(response.errorText, "The plug-in is not attached to a host yet");
+    // Packed members are read by value: binding a reference to one is undefined.
+    const std::int32_t status = response.status;
+    const char* errorText = response.errorText;
+    EXPECT_EQ(status, 503);
+    EXPECT_STREQ(errorText, "The plug-in is not attached to a host yet");
     loaded.Shutdown();
 }
 
