@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "components/honor_server.h"
+#include "scenarios/step_effects.h"
 
 namespace qivhost {
 namespace {
@@ -31,22 +32,6 @@ std::string DescribeServerScript(const ScenarioStep& step) {
     if (step.delaySeconds > 0) text += " after " + Seconds(step.delaySeconds);
     if (step.delayTurns > 0) text += " after " + std::to_string(step.delayTurns) + " turns";
     return text;
-}
-
-ServerReply ReplyOf(const ScenarioStep& step) {
-    if (step.reply == ServerReplyKind::Silence) return ServerReply::Silence(step.delaySeconds);
-    ServerReply reply =
-        step.reply == ServerReplyKind::Error ? ServerReply::Failure(step.error, step.status) : ServerReply::Answer(step.json);
-    reply.delaySeconds = step.delaySeconds;
-    reply.delayTurns = step.delayTurns;
-    return reply;
-}
-
-// A handler that sets no status leaves 0 in the response; the host answers such a call
-// with 200 when it succeeded and 500 when it failed, and expectations see that status.
-std::int32_t EffectiveStatus(const RestAnswer& answer) {
-    if (answer.status != 0) return answer.status;
-    return answer.errorText ? 500 : 200;
 }
 
 bool MakesActivity(StepKind kind) {
@@ -189,13 +174,7 @@ void ScenarioPlayer::ScriptServer(const ScenarioStep& step) {
 }
 
 void ScenarioPlayer::Call(const ScenarioStep& step) {
-    RestCall call;
-    call.method = step.httpMethod;
-    call.url = step.text;
-    if (step.hasJson) {
-        call.body = step.json;
-        call.contentType = "application/json";
-    }
+    const RestCall call = CallOf(step);
     Say("call", step.httpMethod + " " + step.text);
     if (step.hasJson) SayJson(step.json, 1);
     const RestAnswer answer = host_.Call(call);

@@ -1,20 +1,9 @@
 #include "serve/step_actions.h"
 
 #include "components/honor_server.h"
+#include "scenarios/step_effects.h"
 
 namespace qivhost {
-namespace {
-
-ServerReply ReplyOf(const ScenarioStep& step) {
-    if (step.reply == ServerReplyKind::Silence) return ServerReply::Silence(step.delaySeconds);
-    ServerReply reply = step.reply == ServerReplyKind::Error ? ServerReply::Failure(step.error, step.status)
-                                                             : ServerReply::Answer(step.json);
-    reply.delaySeconds = step.delaySeconds;
-    reply.delayTurns = step.delayTurns;
-    return reply;
-}
-
-}  // namespace
 
 bool ApplyHostStep(DevHost& host, const ScenarioStep& step, std::string& error) {
     switch (step.kind) {
@@ -46,20 +35,8 @@ bool ApplyHostStep(DevHost& host, const ScenarioStep& step, std::string& error) 
     return false;
 }
 
-std::int32_t EffectiveStatus(const RestAnswer& answer) {
-    if (answer.status != 0) return answer.status;
-    return answer.errorText ? 500 : 200;
-}
-
 std::size_t CallStep(DevHost& host, const ScenarioStep& step, std::vector<std::string>& failures) {
-    RestCall call;
-    call.method = step.httpMethod;
-    call.url = step.text;
-    if (step.hasJson) {
-        call.body = step.json;
-        call.contentType = "application/json";
-    }
-    const RestAnswer answer = host.Call(call);
+    const RestAnswer answer = host.Call(CallOf(step));
     const std::string what = step.httpMethod + " " + step.text + ": ";
     const std::int32_t status = EffectiveStatus(answer);
     if (step.expectStatus && status != *step.expectStatus) {

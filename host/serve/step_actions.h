@@ -10,16 +10,13 @@
 
 #include "core/dev_host.h"
 #include "scenarios/scenario.h"
+#include "scenarios/step_effects.h"
 
 namespace qivhost {
 
 // Applies a step other than a call; false with `error` when the host refused it (a value
 // that is not JSON). Settling afterwards is the caller's.
 [[nodiscard]] bool ApplyHostStep(DevHost& host, const ScenarioStep& step, std::string& error);
-
-// The status a call step is checked against: a handler that set none answered 200, or
-// 500 when it failed.
-[[nodiscard]] std::int32_t EffectiveStatus(const RestAnswer& answer);
 
 // Makes a call step and checks its expectations; the failed ones are appended to
 // `failures`. Returns the number of expectations checked.
