@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds with. Idempotent and quick when
 # everything is already present. Pass "x86" to also prepare the 32-bit build,
-# "x86-bench" for the 32-bit build with its benchmarks, "windows" for the cross build
-# of the DLL and its tests under Wine, and "fuzz" for clang and its fuzzing runtime.
+# "x86-bench" for the 32-bit build with its benchmarks, "bench" for the benchmark
+# report (gnuplot for its chart, and all that "x86-bench" brings), "windows" for the
+# cross build of the DLL and its tests under Wine, and "fuzz" for clang and its fuzzing
+# runtime.
 # Every mode also fetches the public JSON and YAML test suites from the npm registry
 # into build/test-suites and the OpenAPI validator into build/test-tools
 # (scripts/fetch-test-suites.sh). Chromium runs the served host's page in its test.
@@ -12,13 +14,15 @@ want_x86=0
 want_x86_bench=0
 want_windows=0
 want_fuzz=0
+want_bench=0
 for arg in "$@"; do
   case "$arg" in
     x86) want_x86=1 ;;
     x86-bench) want_x86=1; want_x86_bench=1 ;;
+    bench) want_x86=1; want_x86_bench=1; want_bench=1 ;;
     windows) want_windows=1 ;;
     fuzz) want_fuzz=1 ;;
-    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench, windows, fuzz)" >&2; exit 2 ;;
+    *) echo "install-deps: unknown argument '$arg' (expected: x86, x86-bench, bench, windows, fuzz)" >&2; exit 2 ;;
   esac
 done
 
@@ -31,6 +35,7 @@ packages=(g++ gcc cmake ninja-build pkg-config rapidjson-dev libyaml-dev
 # npm fetches the public test suites; a machine may already carry Node.js from elsewhere.
 if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
 if [ "$want_fuzz" -eq 1 ]; then packages+=(clang-16 libclang-rt-16-dev); fi
+if [ "$want_bench" -eq 1 ]; then packages+=(gnuplot-nox); fi
 x86_packages=(g++-multilib gcc-multilib libyaml-dev:i386)
 if [ "$want_x86_bench" -eq 1 ]; then x86_packages+=(libbenchmark-dev:i386); fi
 # The cross compilers, Wine, and dpkg-dev for apt-get source (libyaml's sources).

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "value/nesting_limit.h"
+#include "value/structure_filler.h"
 #include "util/format_positional.h"
 
 namespace vclient {
@@ -136,9 +137,13 @@ bool FillHostValue(HostValue& out, const BindingProperty& value, const EnumNames
 
 // ---- Host value to BindingProperty -------------------------------------------------
 
+// The road shares the readers' tree building: a StructureFiller fills every Structure,
+// so arrays of records of one shape (players, items, timelines) link their fields by a
+// plan learnt once instead of one tree insertion each.
 struct ReadContext {
     BindingResult& result;
     std::string_view name;
+    StructureFiller& structures;
 };
 
 bool ReadHostValue(ReadContext& context, BindingProperty& target, const HostValue& value, std::size_t depth);
@@ -172,14 +177,22 @@ bool ReadStructure(ReadContext& context, BindingProperty& target, const HostValu
     const HostStructureEntry* entries = value.structure.entries;
     const std::uint32_t count = ContainerCount(value.structure.count);
     target.Clear();
-    target.EnsureStructure();
-    if (count == 0) return true;
-    if (entries == nullptr) return Fail(context, Format(kMissingData, context.name, HostValueKindName(10), count));
+    if (count == 0) {
+        target.EnsureStructure();
+        return true;
+    }
+    if (entries == nullptr) {
+        target.EnsureStructure();
+        return Fail(context, Format(kMissingData, context.name, HostValueKindName(10), count));
+    }
+    StructureFiller& structures = context.structures;
+    structures.Open(target, depth);
     for (std::uint32_t index = 0; index < count; ++index) {
         const char* entryName = entries[index].name;
         if (entryName == nullptr) return Fail(context, Format(kUnnamedEntry, context.name));
-        if (!ReadHostValue(context, target.Field(entryName), entries[index].value, depth + 1)) return false;
+        if (!ReadHostValue(context, structures.Field(entryName), entries[index].value, depth + 1)) return false;
     }
+    structures.Close();
     return true;
 }
 
@@ -354,8 +367,10 @@ bool BindingToHostValue(HostValue& out, const BindingProperty& value, const Enum
 bool HostValueToBinding(BindingResult& result, BindingProperty& target, const HostValue& value,
                         std::string_view name) noexcept {
     if (!result.Succeeded()) return false;
-    ReadContext context{result, name};
     try {
+        // Links what it holds when it goes, before the caller sees the tree.
+        StructureFiller structures;
+        ReadContext context{result, name, structures};
         return ReadHostValue(context, target, value, 0);
     } catch (const std::exception&) {
         // Memory ran out (or a collection grew past its limit) while building the tree.

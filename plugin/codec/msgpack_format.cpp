@@ -24,19 +24,19 @@ constexpr std::array<MsgPackClass, 256> BuildClassTable() {
     return table;
 }
 
-constexpr std::array<MsgPackClass, 256> kClassTable = BuildClassTable();
-
-static_assert(static_cast<int>(MsgPackClass::Map32) + 1 == kMsgPackClassCount);
-static_assert(kClassTable[0xC0] == MsgPackClass::Nil);
-static_assert(kClassTable[0xCA] == MsgPackClass::Float32);
-static_assert(kClassTable[0xD4] == MsgPackClass::FixExt1);
-static_assert(kClassTable[0xDF] == MsgPackClass::Map32);
-static_assert(kClassTable[0xE0] == MsgPackClass::FixInt);
-
 }  // namespace
 
-MsgPackClass ClassifyMsgPackByte(std::uint8_t formatByte) noexcept {
-    return kClassTable[formatByte];
-}
+constexpr std::array<MsgPackClass, 256> detail::kMsgPackClasses = BuildClassTable();
+
+namespace {
+using detail::kMsgPackClasses;
+static_assert(static_cast<int>(MsgPackClass::Map32) + 1 == kMsgPackClassCount);
+static_assert(kMsgPackClasses[0xC0] == MsgPackClass::Nil);
+static_assert(kMsgPackClasses[0xCA] == MsgPackClass::Float32);
+static_assert(kMsgPackClasses[0xD4] == MsgPackClass::FixExt1);
+static_assert(kMsgPackClasses[0xDF] == MsgPackClass::Map32);
+static_assert(kMsgPackClasses[0xE0] == MsgPackClass::FixInt);
+
+}  // namespace
 
 }  // namespace vclient

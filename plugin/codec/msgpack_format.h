@@ -5,6 +5,7 @@
 // in (fixint, fixmap, fixarray, fixstr).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vclient {
@@ -50,7 +51,14 @@ enum class MsgPackClass : std::uint8_t {
 
 inline constexpr int kMsgPackClassCount = 36;
 
-// The class of a format byte, from a 256-entry table built at compile time.
-[[nodiscard]] MsgPackClass ClassifyMsgPackByte(std::uint8_t formatByte) noexcept;
+namespace detail {
+// The class of every format byte, built at compile time.
+extern const std::array<MsgPackClass, 256> kMsgPackClasses;
+}  // namespace detail
+
+// The class of a format byte (a table lookup, inline: the reader asks once per value).
+[[nodiscard]] inline MsgPackClass ClassifyMsgPackByte(std::uint8_t formatByte) noexcept {
+    return detail::kMsgPackClasses[formatByte];
+}
 
 }  // namespace vclient

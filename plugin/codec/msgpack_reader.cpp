@@ -7,26 +7,21 @@
 #include <vector>
 
 #include "value/nesting_limit.h"
+#include "value/structure_filler.h"
 #include "codec/msgpack_format.h"
 
 namespace vclient {
 namespace {
 
-// One open node: the value the next item goes into and, once that value is a container,
-// how many items it announced (twice the pairs for a map) and how many were read.
+// One open container: its value, how many items it announced (twice the pairs for a
+// map) and how many were read.
 struct Frame {
-    explicit Frame(BindingProperty* node) noexcept : target(node) {}
-
     BindingProperty* target;
-    std::uint64_t announced = 0;
-    std::uint64_t read = 0;
-    std::size_t start = 0;        // offset of the container's format byte
-    std::string_view pendingKey;  // points into the input, which outlives the read
+    std::uint64_t announced;
+    std::uint64_t read;
+    std::size_t start;  // offset of the container's format byte
+    bool isMap;
 };
-
-bool IsContainer(const BindingProperty& node) noexcept {
-    return node.Kind() == BindingPropertyType::Collection || node.Kind() == BindingPropertyType::Structure;
-}
 
 std::string PositionText(std::size_t position) {
     return std::to_string(position);
@@ -57,7 +52,7 @@ std::string TruncatedBytes(bool isString, std::uint64_t length, std::size_t posi
 
 // A container that the input ends inside: it announced more items than the input holds.
 std::string TruncatedContainer(const Frame& frame) {
-    const bool isMap = frame.target->Kind() == BindingPropertyType::Structure;
+    const bool isMap = frame.isMap;
     return "Invalid MessagePack data. " + std::string(isMap ? "Map of " : "Array of ") +
            std::to_string(isMap ? frame.announced / 2 : frame.announced) + (isMap ? " pairs" : " items") +
            " at position " + PositionText(frame.start) + " is truncated.";
@@ -70,37 +65,78 @@ bool IsStringClass(MsgPackClass kind) noexcept {
            kind == MsgPackClass::Str32;
 }
 
+// Reads iteratively: `frames_` holds the open containers, innermost last, and each turn
+// reads one value into the target the innermost container chose (or the root). Maps fill
+// their Structures through a StructureFiller, as the JSON reader does: arrays of records
+// of one shape link their fields by a plan learnt once.
 class MsgPackReader {
 public:
     MsgPackReader(const std::uint8_t* bytes, std::size_t size, BindingResult& result)
         : bytes_(bytes), size_(size), reserveBudget_(size), result_(result) {}
 
     void Run();
+    // Links what the structure filler still holds; call before the tree is handed out.
+    void Finish() noexcept { structures_.Finish(); }
     [[nodiscard]] std::size_t Position() const noexcept { return position_; }
 
 private:
     [[nodiscard]] bool Failed() const noexcept { return !result_.Succeeded(); }
     [[nodiscard]] std::size_t Remaining() const noexcept { return size_ - position_; }
 
-    // Chooses where the next item goes; false when the top container is complete and
-    // was popped instead. `isKey` is set when the next item is a map key.
-    bool NextTarget(bool& isKey);
-    // The input ended: complete containers close, an open one fails the read.
-    void FinishAtEnd();
-    void ReadKey(MsgPackClass kind, std::uint8_t formatByte);
-    void ReadValue(MsgPackClass kind, std::uint8_t formatByte);
+    // Reads the value at the read position into `target`: a scalar whole, a container
+    // opened (pushed, with its announced count).
+    void ReadValue(BindingProperty& target);
+    // The target of the next item: closes the containers that are complete and returns
+    // null when none is left open (the root value is read), or when reading failed.
+    BindingProperty* NextTarget();
     void ReadString(MsgPackClass kind, std::uint8_t formatByte, BindingProperty& target);
     void ReadBlob(std::size_t lengthWidth, BindingProperty& target);
-    void OpenCollection(std::uint64_t count, std::size_t start);
-    void OpenStructure(std::uint64_t pairs, std::size_t start);
+    void OpenCollection(BindingProperty& target, std::uint64_t count, std::size_t start);
+    void OpenStructure(BindingProperty& target, std::uint64_t pairs, std::size_t start);
     [[nodiscard]] bool CheckNesting();
 
     // Big-endian unsigned integer of 1, 2, 4 or 8 bytes; fails the result when truncated.
-    bool ReadInteger(std::size_t width, std::uint64_t& value);
+    bool ReadInteger(std::size_t width, std::uint64_t& value) {
+        if (Remaining() < width) {
+            result_.Fail(TruncatedInteger(width, position_));
+            return false;
+        }
+        const std::uint8_t* at = bytes_ + position_;
+        switch (width) {
+            case 1:
+                value = at[0];
+                break;
+            case 2:
+                value = static_cast<std::uint64_t>(at[0]) << 8 | at[1];
+                break;
+            case 4:
+                value = static_cast<std::uint64_t>(at[0]) << 24 | static_cast<std::uint64_t>(at[1]) << 16 |
+                        static_cast<std::uint64_t>(at[2]) << 8 | at[3];
+                break;
+            default:
+                value = 0;
+                for (std::size_t i = 0; i < 8; ++i) {
+                    value = (value << 8) | at[i];
+                }
+                break;
+        }
+        position_ += width;
+        return true;
+    }
     bool ReadCount(MsgPackClass kind, std::uint8_t formatByte, std::uint64_t& count);
-    bool ReadSpan(bool isString, std::uint64_t length, std::string_view& bytes);
+    bool ReadSpan(bool isString, std::uint64_t length, std::string_view& bytes) {
+        if (Remaining() < length) {
+            result_.Fail(TruncatedBytes(isString, length, position_));
+            return false;
+        }
+        const auto count = static_cast<std::size_t>(length);
+        bytes = std::string_view(reinterpret_cast<const char*>(bytes_ + position_), count);
+        position_ += count;
+        return true;
+    }
+    // First capacity of a collection that outgrows its reservation.
+    static constexpr std::size_t kFirstElements = 4;
     void SetScalar(BindingProperty& target, MsgPackClass kind, std::uint8_t formatByte);
-    void Pop() { frames_.pop_back(); }
 
     const std::uint8_t* bytes_;
     std::size_t size_;
@@ -110,100 +146,93 @@ private:
     std::size_t reserveBudget_;
     BindingResult& result_;
     std::vector<Frame> frames_;
+    StructureFiller structures_;
 };
 
 void MsgPackReader::Run() {
+    if (size_ == 0) {
+        return;  // nothing to read: an empty input holds Empty
+    }
     frames_.reserve(16);
-    frames_.push_back(Frame{&result_.Value()});
+    BindingProperty* target = &result_.Value();
+    do {
+        ReadValue(*target);
+        target = NextTarget();
+    } while (target != nullptr);
+}
+
+BindingProperty* MsgPackReader::NextTarget() {
     while (!Failed() && !frames_.empty()) {
-        if (position_ == size_) {
-            FinishAtEnd();
-            return;
-        }
-        bool isKey = false;
-        if (!NextTarget(isKey)) {
+        Frame& top = frames_.back();
+        if (top.read == top.announced) {
+            if (top.isMap) {
+                structures_.Close();
+            }
+            frames_.pop_back();
             continue;
         }
-        if (Failed()) {
-            return;
-        }
-        const std::uint8_t formatByte = bytes_[position_++];
-        const MsgPackClass kind = ClassifyMsgPackByte(formatByte);
-        if (isKey) {
-            ReadKey(kind, formatByte);
-        } else {
-            ReadValue(kind, formatByte);
-        }
-    }
-}
-
-bool MsgPackReader::NextTarget(bool& isKey) {
-    Frame& top = frames_.back();
-    const BindingPropertyType kind = top.target->Kind();
-    if (kind != BindingPropertyType::Collection && kind != BindingPropertyType::Structure) {
-        return true;  // a fresh frame: the value goes into its own target
-    }
-    if (top.read == top.announced) {
-        Pop();
-        return false;
-    }
-    if (kind == BindingPropertyType::Collection) {
-        BindingProperty* element = top.target->TryElement(static_cast<std::size_t>(top.read));
-        if (element == nullptr) {
-            result_.Fail(InvalidDataAt(position_, "A collection holds at most 268435455 elements."));
-            return true;
-        }
-        ++top.read;
-        frames_.push_back(Frame{element});
-        return true;
-    }
-    const bool keyTurn = top.read % 2 == 0;
-    ++top.read;
-    if (keyTurn) {
-        isKey = true;
-        return true;
-    }
-    // A repeated key replaces the earlier value whole rather than merging into it.
-    BindingProperty& field = top.target->Field(top.pendingKey);
-    field.Clear();
-    frames_.push_back(Frame{&field});
-    return true;
-}
-
-void MsgPackReader::FinishAtEnd() {
-    if (frames_.size() == 1 && !IsContainer(*frames_.back().target)) {
-        return;  // nothing was read: an empty input holds Empty
-    }
-    while (!frames_.empty()) {
-        const Frame& top = frames_.back();
-        if (!IsContainer(*top.target)) {
-            Pop();  // an item its container counted but the input does not hold
-            result_.Fail(TruncatedContainer(frames_.back()));
-            return;
-        }
-        if (top.read < top.announced) {
+        if (position_ == size_) {
+            // The input ends inside a container: the innermost open one is truncated.
             result_.Fail(TruncatedContainer(top));
-            return;
+            return nullptr;
         }
-        Pop();
+        if (!top.isMap) {
+            // Elements arrive in order: the next one is appended (room for the announced
+            // count is mostly reserved already).
+            BindingProperty* element = top.target->TryAppend(kFirstElements);
+            if (element == nullptr) {
+                result_.Fail(InvalidDataAt(position_, "A collection holds at most 268435455 elements."));
+                return nullptr;
+            }
+            ++top.read;
+            return element;
+        }
+        // A key, then its value. Keys are mostly short: a fixstr needs no count bytes.
+        const std::uint8_t formatByte = bytes_[position_++];
+        std::string_view key;
+        if ((formatByte & 0xE0u) == 0xA0u) {
+            if (!ReadSpan(true, formatByte & 0x1Fu, key)) {
+                return nullptr;
+            }
+        } else {
+            const MsgPackClass kind = ClassifyMsgPackByte(formatByte);
+            std::uint64_t length = 0;
+            if (!IsStringClass(kind)) {
+                result_.Fail(InvalidDataAt(position_, kKeysMustBeStrings));
+                return nullptr;
+            }
+            if (!ReadCount(kind, formatByte, length) || !ReadSpan(true, length, key)) {
+                return nullptr;
+            }
+        }
+        top.read += 2;
+        if (position_ == size_) {
+            result_.Fail(TruncatedContainer(top));
+            return nullptr;
+        }
+        // A repeated key replaces the earlier value whole rather than merging into it.
+        BindingProperty& field = structures_.Field(key);
+        field.Clear();
+        return &field;
     }
+    return nullptr;
 }
 
-void MsgPackReader::ReadKey(MsgPackClass kind, std::uint8_t formatByte) {
-    if (!IsStringClass(kind)) {
-        result_.Fail(InvalidDataAt(position_, kKeysMustBeStrings));
+void MsgPackReader::ReadValue(BindingProperty& target) {
+    const std::uint8_t formatByte = bytes_[position_++];
+    // The formats that pack their value or length into the format byte come first.
+    if (formatByte <= 0x7Fu || formatByte >= 0xE0u) {
+        target.SetSigned(static_cast<std::int8_t>(formatByte));
         return;
     }
-    std::uint64_t length = 0;
-    std::string_view text;
-    if (!ReadCount(kind, formatByte, length) || !ReadSpan(true, length, text)) {
+    if ((formatByte & 0xE0u) == 0xA0u) {
+        std::string_view text;
+        if (ReadSpan(true, formatByte & 0x1Fu, text)) {
+            target.SetString(text);
+        }
         return;
     }
-    frames_.back().pendingKey = text;
-}
-
-void MsgPackReader::ReadValue(MsgPackClass kind, std::uint8_t formatByte) {
-    BindingProperty& target = *frames_.back().target;
+    const MsgPackClass kind = ClassifyMsgPackByte(formatByte);
     const std::size_t start = position_ - 1;
     std::uint64_t count = 0;
     switch (kind) {
@@ -211,14 +240,14 @@ void MsgPackReader::ReadValue(MsgPackClass kind, std::uint8_t formatByte) {
         case MsgPackClass::Array16:
         case MsgPackClass::Array32:
             if (CheckNesting() && ReadCount(kind, formatByte, count)) {
-                OpenCollection(count, start);
+                OpenCollection(target, count, start);
             }
             return;
         case MsgPackClass::FixMap:
         case MsgPackClass::Map16:
         case MsgPackClass::Map32:
             if (CheckNesting() && ReadCount(kind, formatByte, count)) {
-                OpenStructure(count, start);
+                OpenStructure(target, count, start);
             }
             return;
         case MsgPackClass::FixStr:
@@ -247,87 +276,76 @@ void MsgPackReader::SetScalar(BindingProperty& target, MsgPackClass kind, std::u
     switch (kind) {
         case MsgPackClass::FixInt:
             target.SetSigned(static_cast<std::int8_t>(formatByte));
-            break;
+            return;
         case MsgPackClass::Nil:
-            break;
+            return;
         case MsgPackClass::False:
         case MsgPackClass::True:
             target.SetBool(kind == MsgPackClass::True);
-            break;
+            return;
         case MsgPackClass::Float32:
-            if (!ReadInteger(4, bits)) {
-                return;
+            if (ReadInteger(4, bits)) {
+                target.SetFloat(static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits))));
             }
-            target.SetFloat(static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits))));
-            break;
+            return;
         case MsgPackClass::Float64:
-            if (!ReadInteger(8, bits)) {
-                return;
+            if (ReadInteger(8, bits)) {
+                target.SetFloat(std::bit_cast<double>(bits));
             }
-            target.SetFloat(std::bit_cast<double>(bits));
-            break;
+            return;
         case MsgPackClass::Uint8:
         case MsgPackClass::Uint16:
         case MsgPackClass::Uint32:
         case MsgPackClass::Uint64:
-            if (!ReadInteger(std::size_t{1} << (static_cast<int>(kind) - static_cast<int>(MsgPackClass::Uint8)), bits)) {
-                return;
+            if (ReadInteger(std::size_t{1} << (static_cast<int>(kind) - static_cast<int>(MsgPackClass::Uint8)), bits)) {
+                target.SetUnsigned(bits);
             }
-            target.SetUnsigned(bits);
-            break;
+            return;
         case MsgPackClass::Int8:
-            if (!ReadInteger(1, bits)) {
-                return;
+            if (ReadInteger(1, bits)) {
+                target.SetSigned(static_cast<std::int8_t>(bits));
             }
-            target.SetSigned(static_cast<std::int8_t>(bits));
-            break;
+            return;
         case MsgPackClass::Int16:
-            if (!ReadInteger(2, bits)) {
-                return;
+            if (ReadInteger(2, bits)) {
+                target.SetSigned(static_cast<std::int16_t>(bits));
             }
-            target.SetSigned(static_cast<std::int16_t>(bits));
-            break;
+            return;
         case MsgPackClass::Int32:
-            if (!ReadInteger(4, bits)) {
-                return;
+            if (ReadInteger(4, bits)) {
+                target.SetSigned(static_cast<std::int32_t>(bits));
             }
-            target.SetSigned(static_cast<std::int32_t>(bits));
-            break;
+            return;
         case MsgPackClass::Int64:
-            if (!ReadInteger(8, bits)) {
-                return;
+            if (ReadInteger(8, bits)) {
+                target.SetSigned(static_cast<std::int64_t>(bits));
             }
-            target.SetSigned(static_cast<std::int64_t>(bits));
-            break;
+            return;
         default:  // 0xC1 and the extension types
             result_.Fail(InvalidDataAt(position_));
             return;
     }
-    Pop();
 }
 
 void MsgPackReader::ReadString(MsgPackClass kind, std::uint8_t formatByte, BindingProperty& target) {
     std::uint64_t length = 0;
     std::string_view text;
-    if (!ReadCount(kind, formatByte, length) || !ReadSpan(true, length, text)) {
-        return;
+    if (ReadCount(kind, formatByte, length) && ReadSpan(true, length, text)) {
+        target.SetString(text);
     }
-    target.SetString(text);
-    Pop();
 }
 
 void MsgPackReader::ReadBlob(std::size_t lengthWidth, BindingProperty& target) {
     std::uint64_t length = 0;
     std::string_view bytes;
-    if (!ReadInteger(lengthWidth, length) || !ReadSpan(false, length, bytes)) {
-        return;
+    if (ReadInteger(lengthWidth, length) && ReadSpan(false, length, bytes)) {
+        target.SetBlob(BindingBlob(bytes.begin(), bytes.end()));
     }
-    target.SetBlob(BindingBlob(bytes.begin(), bytes.end()));
-    Pop();
 }
 
+// The frames are the containers around the one being opened: it would be one level more.
 bool MsgPackReader::CheckNesting() {
-    if (frames_.size() <= kMaxNestingDepth) {
+    if (frames_.size() < kMaxNestingDepth) {
         return true;
     }
     result_.Fail(InvalidDataAt(position_, "Containers are nested deeper than " +
@@ -335,39 +353,20 @@ bool MsgPackReader::CheckNesting() {
     return false;
 }
 
-void MsgPackReader::OpenCollection(std::uint64_t count, std::size_t start) {
-    Frame& frame = frames_.back();
-    frame.start = start;
-    frame.target->EnsureCollection();
+void MsgPackReader::OpenCollection(BindingProperty& target, std::uint64_t count, std::size_t start) {
+    target.EnsureCollection();
     // Every element takes at least one byte, so an announcement larger than the rest
     // of the input reserves only what the input could still hold.
     const std::size_t reserve = static_cast<std::size_t>(std::min<std::uint64_t>(
         {count, Remaining(), reserveBudget_, BindingProperty::kMaxCollectionSize}));
     reserveBudget_ -= reserve;
-    static_cast<void>(frame.target->Reserve(reserve));  // cannot fail: below the limit
-    frame.announced = count;
-    frame.read = 0;
+    static_cast<void>(target.Reserve(reserve));  // cannot fail: below the limit
+    frames_.push_back(Frame{&target, count, 0, start, false});
 }
 
-void MsgPackReader::OpenStructure(std::uint64_t pairs, std::size_t start) {
-    Frame& frame = frames_.back();
-    frame.start = start;
-    frame.target->EnsureStructure();
-    frame.announced = pairs * 2;  // at most 2^33, no overflow in 64 bits
-    frame.read = 0;
-}
-
-bool MsgPackReader::ReadInteger(std::size_t width, std::uint64_t& value) {
-    if (Remaining() < width) {
-        result_.Fail(TruncatedInteger(width, position_));
-        return false;
-    }
-    value = 0;
-    for (std::size_t i = 0; i < width; ++i) {
-        value = (value << 8) | bytes_[position_ + i];
-    }
-    position_ += width;
-    return true;
+void MsgPackReader::OpenStructure(BindingProperty& target, std::uint64_t pairs, std::size_t start) {
+    structures_.Open(target, frames_.size());
+    frames_.push_back(Frame{&target, pairs * 2, 0, start, true});  // at most 2^33, no overflow in 64 bits
 }
 
 // The count or length that a container or string format announces: packed into the
@@ -392,17 +391,6 @@ bool MsgPackReader::ReadCount(MsgPackClass kind, std::uint8_t formatByte, std::u
     }
 }
 
-bool MsgPackReader::ReadSpan(bool isString, std::uint64_t length, std::string_view& bytes) {
-    if (Remaining() < length) {
-        result_.Fail(TruncatedBytes(isString, length, position_));
-        return false;
-    }
-    const auto count = static_cast<std::size_t>(length);
-    bytes = std::string_view(reinterpret_cast<const char*>(bytes_ + position_), count);
-    position_ += count;
-    return true;
-}
-
 }  // namespace
 
 MsgPackReadResult MsgPackToBinding(const std::uint8_t* bytes, std::size_t size) {
@@ -413,7 +401,9 @@ MsgPackReadResult MsgPackToBinding(const std::uint8_t* bytes, std::size_t size) 
     MsgPackReader reader(bytes, size, read.result);
     try {
         reader.Run();
+        reader.Finish();
     } catch (const std::bad_alloc&) {
+        reader.Finish();
         read.result.Fail("Not enough memory to read the MessagePack value.");
     }
     read.consumed = reader.Position();

@@ -86,7 +86,7 @@ std::string ActiveHonorLogic::HonorPlayer(const Api::ApiHonorPlayerServerRequest
     HonorServices::Outcome<std::string> answer =
         services_.Await(services_.CallServiceProxy("honor.server", "honorPlayer", serverRequest));
     if (!answer.Succeeded()) {
-        vclient::LogTrace("Failed response for honor.server honorPlayer: %s", OrNa(answer.GetFailure().message));
+        QIV_LOG_TRACE("Failed response for honor.server honorPlayer: %s", OrNa(answer.GetFailure().message));
         ResetVoteState();
         services_.PostCompletion();
         return "failed_to_contact_honor_server";
@@ -204,7 +204,7 @@ Api::ProfileInfo ActiveHonorLogic::GetProfile() {
     HonorServices::Outcome<ServiceProxy::RetrieveProfileResponse> answer =
         services_.Await(services_.CallServiceProxy("honor.server", "retrieveProfile", vclient::BindingProperty()));
     if (!answer.Succeeded()) {
-        vclient::LogTrace("Failed response for honor.server retrieveProfile: %s", OrNa(answer.GetFailure().message));
+        QIV_LOG_TRACE("Failed response for honor.server retrieveProfile: %s", OrNa(answer.GetFailure().message));
     }
     // A level change handled during the wait brought a newer profile than the answer.
     if (state_.Profile().has_value()) return *state_.Profile();

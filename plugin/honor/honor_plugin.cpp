@@ -37,7 +37,7 @@ bool HonorPlugin::Start() {
 // login), so that a configuration that enables the feature already finds them, then the
 // configuration, then what only the enabled logic needs.
 void HonorPlugin::MakeSubscriptions() {
-    ObserveResource<Api::EndOfGameStats>(kEndOfGameStatsUri, [this](const auto& e) { OnEndOfGameStats(e); });
+    ObserveResource<Api::EndOfGameStats>(kEndOfGameStatsUri, [this](auto& e) { ReceiveEndOfGameStats(e); });
     ObserveResource<bool>(kSpectateUri, [this](const auto& e) { OnSpectate(e); });
     ObserveResource<Api::GameflowSession>(kGameflowSessionUri, [this](const auto& e) { OnGameflowSession(e); });
     ObserveResource<Api::LoginSession>(kLoginSessionUri, [this](const auto& e) { OnLoginSession(e); });
@@ -65,7 +65,7 @@ void HonorPlugin::ObserveMessage(const std::string& uri, void (HonorPlugin::*han
         BindingResult converted;
         if (Carries(envelope) &&
             !vclient::JsonToRecord(converted, envelope.value.payload, event.value, "<value>", Types())) {
-            vclient::LogTrace("Couldn't convert resource %s to C++ while handling update for URL: %s",
+            QIV_LOG_TRACE("Couldn't convert resource %s to C++ while handling update for URL: %s",
                               std::string(vclient::StaticType::Name<T>()).c_str(), envelope.uri.c_str());
             return;
         }
@@ -149,8 +149,16 @@ void HonorPlugin::AckRewardGranted() {
 }
 
 void HonorPlugin::OnEndOfGameStats(const Event<Api::EndOfGameStats>& event) {
+    Event<Api::EndOfGameStats> copy = event;
+    ReceiveEndOfGameStats(copy);
+}
+
+// The statistics are the largest record the plug-in receives: the state takes them over
+// from the event (the logic reads them from the state, the event tells it only that they
+// came).
+void HonorPlugin::ReceiveEndOfGameStats(Event<Api::EndOfGameStats>& event) {
     if (Carries(event)) {
-        state_.SetStats(event.value);
+        state_.SetStats(std::move(event.value));
     } else {
         state_.ClearStats();
     }
@@ -217,7 +225,7 @@ void HonorPlugin::OnSimpleDialogMessage(const Api::VyreSimpleMessage& message) {
     } else {
         return;
     }
-    vclient::LogTrace("Couldn't convert simpleDialogMessage with msgType: %s, msgId: %s, payload[0]: %s",
+    QIV_LOG_TRACE("Couldn't convert simpleDialogMessage with msgType: %s, msgId: %s, payload[0]: %s",
                       message.type.c_str(), message.msgId.c_str(), payload.c_str());
 }
 

@@ -55,6 +55,7 @@ public:
     }
     void OnLoginSession(const Event<Api::LoginSession>& event) override { active_.OnLoginSession(event); }
     void OnEndOfGameStats(const Event<Api::EndOfGameStats>& event) override;
+    void ReceiveEndOfGameStats(Event<Api::EndOfGameStats>& event);
     void OnPostGameCeremony(const Event<std::vector<Api::HonorRecipient>>& event) override {
         delegate_->OnPostGameCeremony(event);
     }

@@ -24,17 +24,17 @@ std::optional<std::string> PostStep(HonorServices& services, HttpMethod method, 
 
 void HonorServices::PostEnablement() {
     const auto failed = PostStep(*this, HttpMethod::Post, kRegistrationPrefix + std::string(kHonorVoteStep) + "/1");
-    if (failed) vclient::LogTrace("Failed to post enablement to pre-end-of-game plugin: %s", failed->c_str());
+    if (failed) QIV_LOG_TRACE("Failed to post enablement to pre-end-of-game plugin: %s", failed->c_str());
 }
 
 void HonorServices::PostDisablement() {
     const auto failed = PostStep(*this, HttpMethod::Delete, kRegistrationPrefix + std::string(kHonorVoteStep));
-    if (failed) vclient::LogTrace("Failed to post disablement to pre-end-of-game plugin: %s", failed->c_str());
+    if (failed) QIV_LOG_TRACE("Failed to post disablement to pre-end-of-game plugin: %s", failed->c_str());
 }
 
 void HonorServices::PostCompletion() {
     const auto failed = PostStep(*this, HttpMethod::Post, kCompletionPrefix + std::string(kHonorVoteStep));
-    if (failed) vclient::LogTrace("Failed to post completion to pre-end-of-game plugin: %s", failed->c_str());
+    if (failed) QIV_LOG_TRACE("Failed to post completion to pre-end-of-game plugin: %s", failed->c_str());
 }
 
 }  // namespace Vorn::Client::Honor

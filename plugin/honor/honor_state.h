@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "honor/honor_records.h"
 
@@ -29,6 +30,7 @@ public:
     // ---- The post-game facts ----------------------------------------------------------
     [[nodiscard]] const std::optional<Api::EndOfGameStats>& Stats() const { return endOfGameStats_; }
     void SetStats(const Api::EndOfGameStats& stats) { endOfGameStats_ = stats; }
+    void SetStats(Api::EndOfGameStats&& stats) { endOfGameStats_ = std::move(stats); }
     void ClearStats() { endOfGameStats_.reset(); }
     // The current step of the post-game sequence: the last sequence event's name and
     // priority (the priority is kept, not used).

@@ -190,6 +190,22 @@ void LogV(LogLevel level, LogGroups groups, const char* format, va_list argument
     Dispatch(*system, record);
 }
 
+bool LogWouldPass(LogLevel level, LogGroups groups) noexcept {
+    const LogSystem* system = gSystem.load(std::memory_order_acquire);
+    if (system == nullptr) {
+        return PassesLogLevel(level, kInitialMinimumLevel) && (groups & kInitialDisabledGroups) == 0;
+    }
+    return PassesSystemFilter(*system, level, groups);
+}
+
+void LogTrace(const char* format, ...) {
+    if (!kTraceLinesCompiledIn) return;  // no output unless trace lines are compiled in
+    va_list arguments;
+    va_start(arguments, format);
+    LogV(LogLevel::Okay, kLogGroupXtr, format, arguments);
+    va_end(arguments);
+}
+
 void LogAddRef() {
     std::lock_guard<std::mutex> guard(LifecycleLock());
     gReferences.fetch_add(1);

@@ -34,9 +34,31 @@ struct LogTargetInterface;
 [[gnu::format(printf, 3, 4)]] void Log(LogLevel level, LogGroups groups, const char* format, ...);
 [[gnu::format(printf, 3, 0)]] void LogV(LogLevel level, LogGroups groups, const char* format, va_list arguments);
 
-// The entry point of the runtime's diagnostics that begin with the caller's name. The
-// arguments are checked and evaluated by the caller; the call writes nothing.
-[[gnu::format(printf, 1, 2)]] inline void LogTrace(const char* /*format*/, ...) {}
+// Whether a call at `level` in `groups` would pass the system's filters (mute, minimum
+// level, disabled groups) right now; with no system yet, the initial settings decide.
+[[nodiscard]] bool LogWouldPass(LogLevel level, LogGroups groups) noexcept;
+
+// Trace lines: the runtime's diagnostics that begin with the caller's name ("%s: Handling
+// event %s", ...), written through QIV_LOG_TRACE. By default they are not compiled in:
+// the macro's arguments are checked against the format but never evaluated, so a trace
+// line costs nothing, not even the texts its arguments would build. A build with
+// QIV_TRACE_LINES compiles them in: LogTrace then logs at level Okay in group XTR, and
+// the arguments are evaluated only when that level and group pass the filters (both are
+// filtered out initially).
+#if defined(QIV_TRACE_LINES)
+inline constexpr bool kTraceLinesCompiledIn = true;
+#else
+inline constexpr bool kTraceLinesCompiledIn = false;
+#endif
+[[gnu::format(printf, 1, 2)]] void LogTrace(const char* format, ...);
+
+#define QIV_LOG_TRACE(...)                                                                            \
+    do {                                                                                             \
+        if (::vclient::kTraceLinesCompiledIn &&                                                      \
+            ::vclient::LogWouldPass(::vclient::LogLevel::Okay, ::vclient::kLogGroupXtr)) {           \
+            ::vclient::LogTrace(__VA_ARGS__);                                                        \
+        }                                                                                            \
+    } while (false)
 
 // A process-wide count of references; see the lifecycle above. A LogRelease without a
 // matching LogAddRef is ignored.

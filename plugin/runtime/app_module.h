@@ -89,8 +89,9 @@ public:
     }
 
     // ---- Resource events (ResourceEvents) ---------------------------------------------
+    // The handler may take the event's value over (it is the handler's own copy).
     template <class T>
-    void ObserveResource(const std::string& uri, std::function<void(const ResourceEvent<T>&)> handler) {
+    void ObserveResource(const std::string& uri, std::function<void(ResourceEvent<T>&)> handler) {
         resourceEvents_.Observe<T>(uri, std::move(handler));
     }
     template <class T>

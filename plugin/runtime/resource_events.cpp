@@ -1,5 +1,7 @@
 #include "runtime/resource_events.h"
 
+#include <cstring>
+
 #include "binding/host_value.h"
 #include "codec/json_writer.h"
 #include "runtime/app_module.h"
@@ -10,19 +12,8 @@ namespace vclient {
 void ResourceEvents::Subscribe(const std::string& uri) {
     const std::string name = EventNameForUri(uri);
     if (++subscriptionCounts_[name] != 1) return;
-    LogTrace("%s: Subscribing to event: %s", ModuleName().c_str(), name.c_str());
-    eventHandlers_[name] = [this, name](const BindingProperty& payload) {
-        BindingResult result;
-        PluginResourceEvent event;
-        FromBinding(result, payload, event, "<result>", Types());
-        if (!result.Succeeded()) {
-            LogTrace("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(),
-                     BindingToJson(payload, &Types(), nullptr).c_str(), name.c_str(), result.ErrorMessage().c_str());
-            return;
-        }
-        LogTrace("%s: Handling event %s", ModuleName().c_str(), name.c_str());
-        Dispatch(event);
-    };
+    QIV_LOG_TRACE("%s: Subscribing to event: %s", ModuleName().c_str(), name.c_str());
+    eventHandlers_[name] = EventTarget{true, nullptr};
     module_.SubscribeEvent(name.c_str(), module_.ClientHandle(), &ResourceEvents::ResourceEventCallback, &module_, 0);
 }
 
@@ -33,11 +24,11 @@ void ResourceEvents::Unsubscribe(const std::string& uri) {
     if (--found->second != 0) return;
     module_.UnsubscribeEvent(name.c_str(), module_.ClientHandle());
     eventHandlers_.erase(name);
-    LogTrace("%s: Unsubscribing to event: %s", ModuleName().c_str(), name.c_str());
+    QIV_LOG_TRACE("%s: Unsubscribing to event: %s", ModuleName().c_str(), name.c_str());
 }
 
 void ResourceEvents::Listen(const std::string& name, std::uint32_t flag, EventHandler handler) {
-    eventHandlers_[name] = std::move(handler);
+    eventHandlers_[name] = EventTarget{false, std::move(handler)};
     module_.SubscribeEvent(name.c_str(), module_.ClientHandle(), &ResourceEvents::ResourceEventCallback, &module_,
                            flag);
 }
@@ -57,18 +48,68 @@ void QIV_CALL ResourceEvents::ResourceEventCallback(const HostEvent* event) {
 }
 
 void ResourceEvents::Deliver(const HostEvent& event) {
-    const auto handler = eventHandlers_.find(event.name);
-    if (handler == eventHandlers_.end()) return;
+    const auto target = eventHandlers_.find(event.name);
+    if (target == eventHandlers_.end()) return;
+    if (target->second.resource) {
+        DeliverResource(event);
+        return;
+    }
     BindingResult result;
     BindingProperty payload;
     if (!HostValueToBinding(result, payload, event.payload, "<result>")) {
-        LogTrace("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
+        QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
                  result.ErrorMessage().c_str());
         return;
     }
     // The handler may replace itself (a nested subscription); run a copy.
-    const EventHandler run = handler->second;
+    const EventHandler run = target->second.handler;
     ContainAtBoundary(event.name, [&] { run(payload); });
+}
+
+// The payload is a resource event record. Its data, the bulk of it, is read straight into
+// the event's own tree rather than into the payload's tree and then copied out: the rest
+// of the record (the entries other than "data") is read and converted as before, and the
+// last "data" entry, as Field would keep it, becomes the event's data.
+void ResourceEvents::DeliverResource(const HostEvent& event) {
+    const HostValue& payload = event.payload;
+    std::vector<HostStructureEntry> envelopeEntries;
+    const HostValue* data = nullptr;
+    HostValue envelope = payload;
+    if (payload.kind == QIV_HOST_VALUE_STRUCTURE && payload.structure.entries != nullptr &&
+        static_cast<std::int32_t>(payload.structure.count) > 0) {
+        envelopeEntries.reserve(payload.structure.count);
+        for (std::uint32_t index = 0; index < payload.structure.count; ++index) {
+            const HostStructureEntry& entry = payload.structure.entries[index];
+            if (entry.name != nullptr && std::strcmp(entry.name, "data") == 0) {
+                data = &entry.value;
+            } else {
+                envelopeEntries.push_back(entry);
+            }
+        }
+        envelope.structure.entries = envelopeEntries.empty() ? nullptr : envelopeEntries.data();
+        envelope.structure.count = static_cast<std::uint32_t>(envelopeEntries.size());
+    }
+    BindingResult result;
+    BindingProperty record;
+    PluginResourceEvent resourceEvent;
+    if (!HostValueToBinding(result, record, envelope, "<result>") ||
+        (data != nullptr && !HostValueToBinding(result, resourceEvent.data, *data, "<result>"))) {
+        QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
+                 result.ErrorMessage().c_str());
+        return;
+    }
+    ContainAtBoundary(event.name, [&] {
+        BindingProperty eventData = std::move(resourceEvent.data);
+        FromBinding(result, record, resourceEvent, "<result>", Types());
+        if (!result.Succeeded()) {
+            QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(),
+                     BindingToJson(record, &Types(), nullptr).c_str(), event.name, result.ErrorMessage().c_str());
+            return;
+        }
+        resourceEvent.data = std::move(eventData);
+        QIV_LOG_TRACE("%s: Handling event %s", ModuleName().c_str(), event.name);
+        Dispatch(resourceEvent);
+    });
 }
 
 void ResourceEvents::Dispatch(const PluginResourceEvent& event) {
@@ -137,7 +178,7 @@ MaybeType<Failure, void> ResourceEvents::Send(const std::string& name, const Plu
         return Failure(0, "Couldn't convert the event for the host");
     }
     const std::string uriName = EventNameForUri(event.uri);
-    LogTrace("%s: Sending event: %s", ModuleName().c_str(), uriName.c_str());
+    QIV_LOG_TRACE("%s: Sending event: %s", ModuleName().c_str(), uriName.c_str());
     HostEvent hostEvent{};
     hostEvent.name = uriName.c_str();
     hostEvent.payload = payload;

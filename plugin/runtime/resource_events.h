@@ -50,8 +50,9 @@ public:
     // a URI without "*", the resource is read at once and a successful read is handed to
     // the handler as a Create event. A value that does not convert is dropped, except for
     // a Delete, which carries a default value.
+    // The typed event is converted for this handler alone, which may take its value over.
     template <class T>
-    void Observe(const std::string& uri, std::function<void(const ResourceEvent<T>&)> handler);
+    void Observe(const std::string& uri, std::function<void(ResourceEvent<T>&)> handler);
     // Subscribes the host event `name` with `flag`, its payloads going to `handler`;
     // registering a name again replaces its handler.
     void Listen(const std::string& name, std::uint32_t flag, EventHandler handler);
@@ -85,7 +86,14 @@ private:
     std::map<std::string, Handler> exactHandlers_;
     // In registration order: every matching pattern is called, in this order.
     std::vector<std::pair<std::string, Handler>> patternHandlers_;
-    std::map<std::string, EventHandler> eventHandlers_;
+    // Reads the resource event a subscribed URI's event carries and dispatches it.
+    void DeliverResource(const HostEvent& event);
+    // What an event name's deliveries go to: the resource dispatcher, or a listener.
+    struct EventTarget {
+        bool resource = false;
+        EventHandler handler;  // a listener's
+    };
+    std::map<std::string, EventTarget> eventHandlers_;
     std::unordered_map<std::string, std::uint32_t> subscriptionCounts_;
 };
 

@@ -11,7 +11,7 @@
 namespace vclient {
 
 template <class T>
-void ResourceEvents::Observe(const std::string& uri, std::function<void(const ResourceEvent<T>&)> handler) {
+void ResourceEvents::Observe(const std::string& uri, std::function<void(ResourceEvent<T>&)> handler) {
     ObserveWith(uri, [this, handler = std::move(handler)](const PluginResourceEvent& event) {
         ResourceEvent<T> typed;
         typed.uri = event.uri;
@@ -20,7 +20,7 @@ void ResourceEvents::Observe(const std::string& uri, std::function<void(const Re
             BindingResult result;
             FromBinding(result, event.data, typed.value, "<value>", Types());
             if (!result.Succeeded()) {
-                LogTrace("Couldn't convert resource %s to C++ while handling update for URL: %s",
+                QIV_LOG_TRACE("Couldn't convert resource %s to C++ while handling update for URL: %s",
                          std::string(StaticType::Name<T>()).c_str(), event.uri.c_str());
                 return;
             }
@@ -34,7 +34,7 @@ void ResourceEvents::Publish(const std::string& uri, PluginResourceEventType typ
     BindingResult converted;
     ToBinding(converted, value, Types());
     if (!converted.Succeeded()) {
-        LogTrace("%s: Couldn't convert resource %s for event uri \"%s\"", ModuleName().c_str(),
+        QIV_LOG_TRACE("%s: Couldn't convert resource %s for event uri \"%s\"", ModuleName().c_str(),
                  std::string(StaticType::Name<T>()).c_str(), uri.c_str());
         return;
     }

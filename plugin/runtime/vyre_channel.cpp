@@ -53,7 +53,7 @@ void VyreChannel::SubscribeBody(const std::string& typeName, BodyHandler handler
     for (char& c : name) {
         if (c == '.') c = '_';
     }
-    LogTrace("%s: Subscribing to VYRE event: %s", ModuleName().c_str(), name.c_str());
+    QIV_LOG_TRACE("%s: Subscribing to VYRE event: %s", ModuleName().c_str(), name.c_str());
     events_.Listen(name, 1, [this](const BindingProperty& payload) { Dispatch(payload); });
 }
 
@@ -75,7 +75,7 @@ void VyreChannel::Dispatch(const BindingProperty& payload) {
 }
 
 void VyreChannel::TraceUnconvertible(std::string_view typeName, const BindingProperty& body) const {
-    LogTrace("%s: Couldn't convert VYRE DTO %s to C++ from %s", ModuleName().c_str(), std::string(typeName).c_str(),
+    QIV_LOG_TRACE("%s: Couldn't convert VYRE DTO %s to C++ from %s", ModuleName().c_str(), std::string(typeName).c_str(),
              BindingToJson(body, &Types(), nullptr).c_str());
 }
 

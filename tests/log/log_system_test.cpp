@@ -104,21 +104,47 @@ TEST_F(LogSystemTest, GlobalAndTargetFiltersDecideWhereALineGoes) {
     }
 }
 
+// LogWouldPass predicts every decision of the system's filters.
 TEST_F(LogSystemTest, SystemSettingsFilterBeforeTheTargets) {
     RecordingLogTarget target("Recorder", {LogLevel::Okay, 0, 0, "#M"});
     target.Attach();
-    Log(LogLevel::Okay, 0, "dropped: minimum level is Warn");
+    std::vector<std::string> predicted;
+    const auto log = [&predicted](LogLevel level, LogGroups groups, const char* text) {
+        if (LogWouldPass(level, groups)) predicted.emplace_back(text);
+        Log(level, groups, "%s", text);
+    };
+    log(LogLevel::Okay, 0, "dropped: minimum level is Warn");
     SetLogLevel(LogLevel::Okay);
-    Log(LogLevel::Okay, 0, "okay passes");
-    Log(LogLevel::Warn, kLogGroupXtr, "dropped: XTR disabled");
+    log(LogLevel::Okay, 0, "okay passes");
+    log(LogLevel::Warn, kLogGroupXtr, "dropped: XTR disabled");
     SetDisabledLogGroups(kLogGroupNet);
-    Log(LogLevel::Warn, kLogGroupXtr, "xtr passes");
-    Log(LogLevel::Warn, kLogGroupNet | kLogGroupDbg, "dropped: NET disabled");
+    log(LogLevel::Warn, kLogGroupXtr, "xtr passes");
+    log(LogLevel::Warn, kLogGroupNet | kLogGroupDbg, "dropped: NET disabled");
     MuteLog();
-    Log(LogLevel::Always, 0, "dropped: muted");
+    log(LogLevel::Always, 0, "dropped: muted");
     UnmuteLog();
-    Log(LogLevel::Always, 0, "after unmute");
+    log(LogLevel::Always, 0, "after unmute");
     EXPECT_EQ(target.Messages(), (std::vector<std::string>{"okay passes", "xtr passes", "after unmute"}));
+    EXPECT_EQ(predicted, target.Messages());
+}
+
+// A trace line that is not written costs nothing: its arguments are not even evaluated.
+TEST_F(LogSystemTest, ATraceLineEvaluatesItsArgumentsOnlyWhenWritten) {
+    RecordingLogTarget target("Recorder", {LogLevel::Okay, 0, 0, "#M"});
+    target.Attach();
+    int built = 0;
+    const auto text = [&built] {
+        ++built;
+        return std::string("payload");
+    };
+    QIV_LOG_TRACE("%s: Handling event %s", "probe", text().c_str());
+    EXPECT_EQ(built, 0);  // level Okay and group XTR are filtered out initially
+    SetLogLevel(LogLevel::Okay);
+    SetDisabledLogGroups(0);
+    QIV_LOG_TRACE("%s: Handling event %s", "probe", text().c_str());
+    EXPECT_EQ(built, kTraceLinesCompiledIn ? 1 : 0);
+    EXPECT_EQ(target.Messages(), kTraceLinesCompiledIn ? std::vector<std::string>{"probe: Handling event payload"}
+                                                       : std::vector<std::string>{});
 }
 
 TEST_F(LogSystemTest, RecordCarriesLevelGroupsTimeAndCutMessage) {
