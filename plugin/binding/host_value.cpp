@@ -148,7 +148,10 @@ struct ReadContext {
 
 bool ReadHostValue(ReadContext& context, BindingProperty& target, const HostValue& value, std::size_t depth);
 
+// Failing clears the result's tree (which may be the one being filled): the structure
+// filler lets go of it first.
 bool Fail(ReadContext& context, std::string message) {
+    context.structures.Finish();
     context.result.Fail(message);
     return false;
 }

@@ -81,6 +81,11 @@ public:
 
 private:
     [[nodiscard]] bool Failed() const noexcept { return !result_.Succeeded(); }
+    // Failing clears the tree: the structure filler lets go of it first.
+    void Fail(std::string_view message) {
+        structures_.Finish();
+        result_.Fail(message);
+    }
     [[nodiscard]] std::size_t Remaining() const noexcept { return size_ - position_; }
 
     // Reads the value at the read position into `target`: a scalar whole, a container
@@ -98,7 +103,7 @@ private:
     // Big-endian unsigned integer of 1, 2, 4 or 8 bytes; fails the result when truncated.
     bool ReadInteger(std::size_t width, std::uint64_t& value) {
         if (Remaining() < width) {
-            result_.Fail(TruncatedInteger(width, position_));
+            Fail(TruncatedInteger(width, position_));
             return false;
         }
         const std::uint8_t* at = bytes_ + position_;
@@ -126,7 +131,7 @@ private:
     bool ReadCount(MsgPackClass kind, std::uint8_t formatByte, std::uint64_t& count);
     bool ReadSpan(bool isString, std::uint64_t length, std::string_view& bytes) {
         if (Remaining() < length) {
-            result_.Fail(TruncatedBytes(isString, length, position_));
+            Fail(TruncatedBytes(isString, length, position_));
             return false;
         }
         const auto count = static_cast<std::size_t>(length);
@@ -173,7 +178,7 @@ BindingProperty* MsgPackReader::NextTarget() {
         }
         if (position_ == size_) {
             // The input ends inside a container: the innermost open one is truncated.
-            result_.Fail(TruncatedContainer(top));
+            Fail(TruncatedContainer(top));
             return nullptr;
         }
         if (!top.isMap) {
@@ -181,7 +186,7 @@ BindingProperty* MsgPackReader::NextTarget() {
             // count is mostly reserved already).
             BindingProperty* element = top.target->TryAppend(kFirstElements);
             if (element == nullptr) {
-                result_.Fail(InvalidDataAt(position_, "A collection holds at most 268435455 elements."));
+                Fail(InvalidDataAt(position_, "A collection holds at most 268435455 elements."));
                 return nullptr;
             }
             ++top.read;
@@ -198,7 +203,7 @@ BindingProperty* MsgPackReader::NextTarget() {
             const MsgPackClass kind = ClassifyMsgPackByte(formatByte);
             std::uint64_t length = 0;
             if (!IsStringClass(kind)) {
-                result_.Fail(InvalidDataAt(position_, kKeysMustBeStrings));
+                Fail(InvalidDataAt(position_, kKeysMustBeStrings));
                 return nullptr;
             }
             if (!ReadCount(kind, formatByte, length) || !ReadSpan(true, length, key)) {
@@ -207,7 +212,7 @@ BindingProperty* MsgPackReader::NextTarget() {
         }
         top.read += 2;
         if (position_ == size_) {
-            result_.Fail(TruncatedContainer(top));
+            Fail(TruncatedContainer(top));
             return nullptr;
         }
         // A repeated key replaces the earlier value whole rather than merging into it.
@@ -322,7 +327,7 @@ void MsgPackReader::SetScalar(BindingProperty& target, MsgPackClass kind, std::u
             }
             return;
         default:  // 0xC1 and the extension types
-            result_.Fail(InvalidDataAt(position_));
+            Fail(InvalidDataAt(position_));
             return;
     }
 }
@@ -348,7 +353,7 @@ bool MsgPackReader::CheckNesting() {
     if (frames_.size() < kMaxNestingDepth) {
         return true;
     }
-    result_.Fail(InvalidDataAt(position_, "Containers are nested deeper than " +
+    Fail(InvalidDataAt(position_, "Containers are nested deeper than " +
                                               std::to_string(kMaxNestingDepth) + " levels."));
     return false;
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "value/nesting_limit.h"
+#include "value/string_table.h"
+#include "value/structure_filler.h"
 #include "codec/yaml_anchor_table.h"
 #include "codec/yaml_scalar.h"
 
@@ -16,13 +18,24 @@ namespace vclient {
 namespace {
 
 // A node being built: where its value goes, its anchor name (empty when it has none) and
-// the step that leads to it from its parent.
+// the step that leads to it from its parent: an index, or a field name (the interned
+// name of the field, which lives as long as the field).
 struct Frame {
-    explicit Frame(BindingProperty* node, YamlPathStep pathStep = {}) : target(node), step(std::move(pathStep)) {}
+    explicit Frame(BindingProperty* node) noexcept : target(node) {}
+    Frame(BindingProperty* node, std::size_t elementIndex) noexcept
+        : target(node), kind(YamlPathStep::Kind::Index), index(elementIndex) {}
+    Frame(BindingProperty* node, const std::string* fieldName) noexcept
+        : target(node), kind(YamlPathStep::Kind::Field), name(fieldName) {}
+
+    [[nodiscard]] YamlPathStep Step() const {
+        return YamlPathStep{kind, index, name != nullptr ? *name : std::string()};
+    }
 
     BindingProperty* target;
     std::string anchor;
-    YamlPathStep step;
+    YamlPathStep::Kind kind = YamlPathStep::Kind::Root;
+    std::size_t index = 0;
+    const std::string* name = nullptr;
 };
 
 // Where an event's node goes: a value target (with its own frame on the stack) or the
@@ -32,6 +45,8 @@ struct Target {
     bool isKey = false;
     bool underRepeatedKey = false;  // the node replaces the scalar of an earlier, equal key
 };
+
+// Mappings fill their Structures through a StructureFiller, as the JSON reader does.
 
 std::string_view Text(const yaml_char_t* text) {
     return text == nullptr ? std::string_view{} : std::string_view(reinterpret_cast<const char*>(text));
@@ -61,6 +76,9 @@ bool TypeAnchoredScalar(const YamlAnchor& anchor, BindingProperty& target, std::
     return TypeYamlScalar(scalar, target, error);
 }
 
+// First capacity of a sequence's elements.
+constexpr std::size_t kFirstElements = 4;
+
 constexpr std::string_view kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. ";
 
 class YamlReader {
@@ -77,7 +95,14 @@ public:
     void Run();
 
 private:
+    // Links what the structure filler holds (before the tree is read or handed out).
+    void Settle() noexcept { structures_.Settle(); }
     [[nodiscard]] bool Failed() const noexcept { return !result_.Succeeded(); }
+    // Failing clears the tree: the structure filler lets go of it first.
+    void Fail(std::string_view message) {
+        structures_.Finish();
+        result_.Fail(message);
+    }
     void HandleEvent(const yaml_event_t& event);
     void StartDocument();
     [[nodiscard]] bool FindTarget(const yaml_event_t& event, Target& target);
@@ -97,11 +122,13 @@ private:
     bool parserReady_ = false;
     BindingResult& result_;
     std::vector<Frame> frames_;
-    std::string pendingKey_;
-    bool keyPending_ = false;
+    // The field a key made in the open mapping: its value is the next node.
+    BindingProperty* pendingField_ = nullptr;
+    const std::string* pendingName_ = nullptr;  // its interned name
     bool keyRepeats_ = false;  // the pending key is already a field of the open mapping
     yaml_mark_t keyMark_{};    // where the pending key stands
     YamlAnchorTable anchors_;
+    StructureFiller structures_;
 };
 
 YamlReader::YamlReader(std::string_view text, BindingResult& result) : text_(text), result_(result) {
@@ -115,7 +142,7 @@ YamlReader::YamlReader(std::string_view text, BindingResult& result) : text_(tex
 
 void YamlReader::Run() {
     if (!parserReady_) {
-        result_.Fail("YAML parser error: out of memory. At line: 0 col: 0");
+        Fail("YAML parser error: out of memory. At line: 0 col: 0");
         return;
     }
     frames_.push_back(Frame{&result_.Value()});
@@ -129,6 +156,7 @@ void YamlReader::Run() {
     if (parsed) {
         yaml_event_delete(&event);
     }
+    structures_.Finish();
     if (!Failed() && parser_.error != YAML_NO_ERROR) {
         ReportParserError();
     }
@@ -142,7 +170,7 @@ void YamlReader::ReportParserError() {
         // Encoding errors are found before any mark exists; libyaml gives a byte offset.
         mark = MarkOfOffset(text_, parser_.problem_offset);
     }
-    result_.Fail("YAML parser error: " + std::string(problem) + ". At line: " + std::to_string(mark.line) +
+    Fail("YAML parser error: " + std::string(problem) + ". At line: " + std::to_string(mark.line) +
                  " col: " + std::to_string(mark.column));
 }
 
@@ -151,8 +179,11 @@ void YamlReader::HandleEvent(const yaml_event_t& event) {
         case YAML_DOCUMENT_START_EVENT:
             StartDocument();
             return;
-        case YAML_SEQUENCE_END_EVENT:
         case YAML_MAPPING_END_EVENT:
+            structures_.Close();
+            frames_.pop_back();
+            return;
+        case YAML_SEQUENCE_END_EVENT:
             frames_.pop_back();
             return;
         case YAML_SCALAR_EVENT:
@@ -180,39 +211,39 @@ void YamlReader::HandleEvent(const yaml_event_t& event) {
 // empty document starts afresh, with no anchors of the earlier one.
 void YamlReader::StartDocument() {
     if (!result_.Value().IsEmpty()) {
-        result_.Fail("Multi-document YAML is not supported.");
+        Fail("Multi-document YAML is not supported.");
         return;
     }
+    structures_.Finish();
     frames_.clear();
     frames_.push_back(Frame{&result_.Value()});
-    keyPending_ = false;
+    pendingField_ = nullptr;
     keyRepeats_ = false;
     anchors_.Clear();
 }
 
 bool YamlReader::FindTarget(const yaml_event_t& event, Target& target) {
     if (frames_.empty()) {  // libyaml sends one root node per document; kept as a guard
-        result_.Fail("Unexpected YAML content after the document's root node. " + At(event.start_mark));
+        Fail("Unexpected YAML content after the document's root node. " + At(event.start_mark));
         return false;
     }
     BindingProperty& top = *frames_.back().target;
     if (top.Kind() == BindingPropertyType::Collection) {
         const std::size_t index = top.Size();
-        BindingProperty* element = top.TryElement(index);
+        BindingProperty* element = top.TryAppend(kFirstElements);
         if (element == nullptr) {
-            result_.Fail("A YAML sequence holds at most 268435455 elements. " + At(event.start_mark));
+            Fail("A YAML sequence holds at most 268435455 elements. " + At(event.start_mark));
             return false;
         }
-        frames_.push_back(Frame{element, YamlPathStep{YamlPathStep::Kind::Index, index, {}}});
+        frames_.emplace_back(element, index);
         target.node = element;
         return true;
     }
-    if (top.Kind() == BindingPropertyType::Structure && keyPending_) {
-        keyPending_ = false;
+    if (top.Kind() == BindingPropertyType::Structure && pendingField_ != nullptr) {
         target.underRepeatedKey = keyRepeats_;
-        BindingProperty& field = top.Field(pendingKey_);
-        frames_.push_back(Frame{&field, YamlPathStep{YamlPathStep::Kind::Field, 0, std::move(pendingKey_)}});
-        target.node = &field;
+        target.node = pendingField_;
+        frames_.emplace_back(pendingField_, pendingName_);
+        pendingField_ = nullptr;
         return true;
     }
     target.node = &top;
@@ -227,12 +258,13 @@ void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
     const char* text = reinterpret_cast<const char*>(scalar.value);
     if (target.isKey) {
         if (!tag.empty() && tag != kYamlStrTag) {
-            result_.Fail(std::string(kInvalidKey) + At(event.start_mark));
+            Fail(std::string(kInvalidKey) + At(event.start_mark));
             return;
         }
-        SetPendingKey(std::string_view(text, scalar.length), event.start_mark);
+        const std::string_view key(text, scalar.length);
+        SetPendingKey(key, event.start_mark);
         if (!Failed() && !anchor.empty()) {
-            RecordAnchor(anchor, YamlAnchor{YamlAnchor::Kind::Key, pendingKey_, {}, false, {}}, event.start_mark);
+            RecordAnchor(anchor, YamlAnchor{YamlAnchor::Kind::Key, std::string(key), {}, false, {}}, event.start_mark);
         }
         return;
     }
@@ -242,7 +274,7 @@ void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
     if (!TypeYamlScalar(YamlScalar{tag, text, scalar.length, quoted}, *target.node, error)) {
         // The integer and float texts are the type system's conversion failures, which
         // name no position; the bool text, the reader's own, names the scalar's.
-        result_.Fail(error + (tag == kYamlBoolTag ? ". " + At(event.start_mark) : std::string()));
+        Fail(error + (tag == kYamlBoolTag ? ". " + At(event.start_mark) : std::string()));
         return;
     }
     if (!anchor.empty()) {
@@ -254,23 +286,23 @@ void YamlReader::HandleScalar(const yaml_event_t& event, const Target& target) {
 
 void YamlReader::HandleContainerStart(const yaml_event_t& event, const Target& target, bool isSequence) {
     if (target.isKey) {
-        result_.Fail(std::string(isSequence ? "Unexpected start of sequence. " : "Unexpected start of mapping. ") +
+        Fail(std::string(isSequence ? "Unexpected start of sequence. " : "Unexpected start of mapping. ") +
                      At(event.start_mark));
         return;
     }
     if (target.underRepeatedKey) {
-        FailRepeatedKey(frames_.back().step.name, keyMark_);
+        FailRepeatedKey(*frames_.back().name, keyMark_);
         return;
     }
     if (frames_.size() > kMaxNestingDepth) {
-        result_.Fail("YAML nesting is deeper than " + std::to_string(kMaxNestingDepth) + " levels. " +
+        Fail("YAML nesting is deeper than " + std::to_string(kMaxNestingDepth) + " levels. " +
                      At(event.start_mark));
         return;
     }
     if (isSequence) {
         target.node->EnsureCollection();
     } else {
-        target.node->EnsureStructure();
+        structures_.Open(*target.node, frames_.size());
     }
     const std::string_view anchor =
         Text(isSequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor);
@@ -281,12 +313,12 @@ void YamlReader::HandleContainerStart(const yaml_event_t& event, const Target& t
 void YamlReader::HandleAlias(const yaml_event_t& event, const Target& target) {
     const std::string_view name = Text(event.data.alias.anchor);
     if (IsOpenAnchor(name)) {
-        result_.Fail(AliasAt("Cannot deserialize cyclic aliases. Alias", name, event.start_mark));
+        Fail(AliasAt("Cannot deserialize cyclic aliases. Alias", name, event.start_mark));
         return;
     }
     const YamlAnchor* anchor = anchors_.Find(name);
     if (anchor == nullptr) {
-        result_.Fail(AliasAt("Undefined alias encountered:", name, event.start_mark));
+        Fail(AliasAt("Undefined alias encountered:", name, event.start_mark));
         return;
     }
     if (target.isKey) {
@@ -295,14 +327,17 @@ void YamlReader::HandleAlias(const yaml_event_t& event, const Target& target) {
     }
     const bool isNode = anchor->kind == YamlAnchor::Kind::Node;
     if (target.underRepeatedKey && isNode) {
-        FailRepeatedKey(frames_.back().step.name, keyMark_);
+        FailRepeatedKey(*frames_.back().name, keyMark_);
         return;
+    }
+    if (isNode) {
+        Settle();  // the path is resolved by name through Structures still being filled
     }
     // An anchored scalar or key counts as one node.
     const BindingProperty& source =
         isNode ? ResolveYamlPath(result_.Value(), anchor->path) : BindingProperty::EmptyValue();
     if (!anchors_.ChargeCopy(source)) {
-        result_.Fail(AliasAt("YAML aliases expand to more than " + std::to_string(YamlAnchorTable::kMaxAliasNodes) +
+        Fail(AliasAt("YAML aliases expand to more than " + std::to_string(YamlAnchorTable::kMaxAliasNodes) +
                                  " nodes. Alias",
                              name, event.start_mark));
         return;
@@ -313,7 +348,7 @@ void YamlReader::HandleAlias(const yaml_event_t& event, const Target& target) {
     } else if (anchor->kind == YamlAnchor::Kind::Key) {
         target.node->SetString(anchor->text);
     } else if (!TypeAnchoredScalar(*anchor, *target.node, error)) {
-        result_.Fail(error);
+        Fail(error);
         return;
     }
     frames_.pop_back();
@@ -330,7 +365,7 @@ void YamlReader::HandleKeyAlias(const YamlAnchor& anchor, const yaml_mark_t& mar
     std::string error;
     if (anchor.kind != YamlAnchor::Kind::Scalar || !TypeAnchoredScalar(anchor, scalar, error) ||
         scalar.Kind() != BindingPropertyType::String) {
-        result_.Fail(std::string(kInvalidKey) + At(mark));
+        Fail(std::string(kInvalidKey) + At(mark));
         return;
     }
     SetPendingKey(scalar.GetString(), mark);
@@ -341,21 +376,23 @@ void YamlReader::HandleKeyAlias(const YamlAnchor& anchor, const yaml_mark_t& mar
 // Where a mapping or sequence is involved, on either side, the key is refused: the later
 // node would otherwise be built into the earlier one (a scalar becoming one of its keys or
 // elements). The earlier value is checked here, the later node when it arrives.
+// The key's field is made (or found) at once; its value arrives with the next node.
 void YamlReader::SetPendingKey(std::string_view key, const yaml_mark_t& mark) {
-    const BindingProperty& mapping = *frames_.back().target;
-    const BindingPropertyType earlier = mapping.Find(key).Kind();
-    if (earlier == BindingPropertyType::Structure || earlier == BindingPropertyType::Collection) {
+    BindingProperty& field = structures_.Field(key);
+    const bool repeats = !structures_.LastFieldIsNew();
+    const BindingPropertyType earlier = field.Kind();
+    if (repeats && (earlier == BindingPropertyType::Structure || earlier == BindingPropertyType::Collection)) {
         FailRepeatedKey(key, mark);
         return;
     }
-    pendingKey_.assign(key);
-    keyPending_ = true;
-    keyRepeats_ = mapping.HasField(key);
+    pendingField_ = &field;
+    pendingName_ = &structures_.LastName()->text;
+    keyRepeats_ = repeats;
     keyMark_ = mark;
 }
 
 void YamlReader::FailRepeatedKey(std::string_view key, const yaml_mark_t& mark) {
-    result_.Fail(AliasAt("Duplicate mapping key", key, mark));
+    Fail(AliasAt("Duplicate mapping key", key, mark));
 }
 
 void YamlReader::RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark) {
@@ -365,14 +402,14 @@ void YamlReader::RecordNodeAnchor(std::string_view name, const yaml_mark_t& mark
     YamlAnchor anchor;
     anchor.path.reserve(frames_.size());
     for (const Frame& frame : frames_) {
-        anchor.path.push_back(frame.step);
+        anchor.path.push_back(frame.Step());
     }
     RecordAnchor(name, std::move(anchor), mark);
 }
 
 void YamlReader::RecordAnchor(std::string_view name, YamlAnchor anchor, const yaml_mark_t& mark) {
     if (!anchors_.Record(name, std::move(anchor))) {
-        result_.Fail(AliasAt("Duplicate occurrence of anchor", name, mark));
+        Fail(AliasAt("Duplicate occurrence of anchor", name, mark));
     }
 }
 

@@ -86,6 +86,7 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
     if (detail::FieldNode* node = detail::FindFieldNode(tree, name, &where)) {
         open.duplicate = true;
         lastName_ = node->name;
+        lastIsNew_ = false;
         return node->value;
     }
     const bool remember = !open.duplicate && open.matched + open.arrived.size() < kMaxShapeNames;
@@ -99,7 +100,16 @@ BindingProperty& StructureFiller::PlainField(OpenStructure& open, std::string_vi
         open.duplicate = true;  // too many names for a shape
     }
     lastName_ = node->name;
+    lastIsNew_ = true;
     return node->value;
+}
+
+void StructureFiller::Settle() noexcept {
+    for (std::size_t index = 0; index < openCount_; ++index) {
+        if (open_[index].following) {
+            StopFollowing(open_[index]);
+        }
+    }
 }
 
 // The held fields go into the tree one by one; they are distinct and the tree started empty.

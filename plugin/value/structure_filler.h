@@ -74,6 +74,13 @@ public:
     // The name of the field Field returned last: a hint for a reader about the value it is
     // filling. Not counted; only compare it, since it may be gone with its field.
     [[nodiscard]] const detail::StringEntry* LastName() const noexcept { return lastName_; }
+    // Whether the field Field returned last was new to its Structure (false: the name came
+    // before in the same Structure and Field returned its value).
+    [[nodiscard]] bool LastFieldIsNew() const noexcept { return lastIsNew_; }
+    // Links every field held so far into its Structure, so that the tree can be read
+    // while it is being filled (a YAML alias resolving a path); the open Structures go on
+    // the plain way.
+    void Settle() noexcept;
     // Links every field still held, closes everything and gives back the names of the
     // shapes. Safe to call more than once.
     void Finish() noexcept;
@@ -132,6 +139,7 @@ private:
         open.held[open.matched] = node;
         ++open.matched;
         lastName_ = entry;
+        lastIsNew_ = true;  // shape names are distinct: none came before in this record
         return node->value;
     }
     BindingProperty& FieldOffShape(OpenStructure& open, std::string_view name);
@@ -165,6 +173,7 @@ private:
     std::size_t openCount_ = 0;
     OpenStructure* current_ = nullptr;  // open_[openCount_ - 1]
     const detail::StringEntry* lastName_ = nullptr;
+    bool lastIsNew_ = false;
 };
 
 }  // namespace vclient

@@ -185,6 +185,19 @@ TEST_F(HostValueTest, UnusableHostValuesFailClearly) {
     unnamedEntry.structure.entries = unnamed;
     unnamedEntry.structure.count = 1;
 
+    // The same failure in a record that follows the shape of the record before it.
+    HostStructureEntry records[2][2] = {};
+    records[0][0].name = records[1][0].name = "a";
+    records[0][1].name = "b";
+    HostValue shaped[2] = {Host(10), Host(10)};
+    for (int i = 0; i < 2; ++i) {
+        shaped[i].structure.entries = records[i];
+        shaped[i].structure.count = 2;
+    }
+    HostValue shapedRecords = Host(9);
+    shapedRecords.collection.elements = shaped;
+    shapedRecords.collection.count = 2;
+
     const struct { const HostValue* value; const char* message; } cases[] = {
         {&unknown, "Couldn't assign value to 'body' of type object because the input is of an incompatible type ''."},
         {&nullBlob, "Couldn't assign value to 'body' because the input blob has 4 elements but no data."},
@@ -193,6 +206,10 @@ TEST_F(HostValueTest, UnusableHostValuesFailClearly) {
         {&unnamedEntry, "Couldn't assign value to 'body' because an entry of the input structure has no name."},
     };
     for (const auto& c : cases) EXPECT_EQ(Outcome(*c.value), c.message);
+    // Filling the result's own tree: failing clears the very tree being filled.
+    BindingResult own;
+    EXPECT_FALSE(HostValueToBinding(own, own.Value(), shapedRecords, "body"));
+    EXPECT_EQ(own.ErrorMessage(), cases[4].message);
 
     BindingResult failed;
     failed.Fail("earlier");

@@ -95,6 +95,9 @@ TEST(MsgPackReader, ReportsErrorsWithTheirPosition) {
         {{0x81, 0xA1, 'a'}, "Invalid MessagePack data. Map of 1 pairs at position 0 is truncated."},
         {{0x91, 0x92, 0x01}, "Invalid MessagePack data. Array of 2 items at position 1 is truncated."},
         {{0x92, 0x91, 0x01}, "Invalid MessagePack data. Array of 2 items at position 0 is truncated."},
+        // A failure inside a record that follows the shape of the record before it.
+        {{0x92, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0x02, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0xCC},
+         "Invalid MessagePack data. 8-bit integer value at position 15 is truncated."},
         // Huge announced counts neither overflow (2^31 pairs) nor reserve beyond the input.
         {{0xDF, 0x80, 0x00, 0x00, 0x00, 0xA1, 'a', 0x01},
          "Invalid MessagePack data. Map of 2147483648 pairs at position 0 is truncated."},
