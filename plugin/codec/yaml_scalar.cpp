@@ -4,9 +4,11 @@
 #include <array>
 #include <cerrno>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <system_error>
 
 namespace vclient {
 namespace {
@@ -152,15 +154,85 @@ void SetIntegral(const YamlScalar& scalar, double value, BindingProperty& target
     }
 }
 
+bool IsDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+
+// The end of the run of decimal digits from `at`.
+std::size_t SkipDigits(std::string_view text, std::size_t at) noexcept {
+    while (at < text.size() && IsDigit(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
+// The plain numbers most documents hold, read without strtod. An integer of an optional
+// minus and up to 18 digits is exact as it stands: set here, as the general path would
+// set it. A decimal fraction "-?digits(.digits)?([eE][+-]?digits)?" is read by
+// std::from_chars, which rounds correctly as strtod does, into `value` (false for any
+// other text, or one out of the double's range: the caller then asks strtod).
+enum class SimpleNumber { None, Integer, Decimal };
+SimpleNumber ReadSimpleNumber(std::string_view text, BindingProperty& target, double& value) {
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::size_t first = negative ? 1 : 0;
+    std::size_t at = SkipDigits(text, first);
+    if (at == first) {
+        return SimpleNumber::None;
+    }
+    if (at == text.size() && at - first <= 18) {
+        std::uint64_t magnitude = 0;
+        for (std::size_t i = first; i < at; ++i) {
+            magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        }
+        if (negative && magnitude != 0) {
+            target.SetSigned(-static_cast<std::int64_t>(magnitude));
+        } else {
+            target.SetUnsigned(magnitude);  // "-0" reads as 0, as strtod's -0.0 does
+        }
+        return SimpleNumber::Integer;
+    }
+    if (at < text.size() && text[at] == '.') {
+        const std::size_t fraction = at + 1;
+        at = SkipDigits(text, fraction);
+        if (at == fraction) {
+            return SimpleNumber::None;
+        }
+    }
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+            ++at;
+        }
+        const std::size_t exponent = at;
+        at = SkipDigits(text, exponent);
+        if (at == exponent) {
+            return SimpleNumber::None;
+        }
+    }
+    if (at != text.size()) {
+        return SimpleNumber::None;
+    }
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, value);
+    return failure == std::errc() && stop == end ? SimpleNumber::Decimal : SimpleNumber::None;
+}
+
 // A plain text that strtod reads whole; false when it is not a number.
 bool TypePlainNumber(const YamlScalar& scalar, BindingProperty& target) {
     if (scalar.length == 0) {
         return false;
     }
-    char* end = nullptr;
-    const double value = std::strtod(scalar.text, &end);
-    if (end != scalar.text + scalar.length || (std::isinf(value) && value > 0)) {
-        return false;
+    double value = 0.0;
+    const SimpleNumber simple = ReadSimpleNumber(std::string_view(scalar.text, scalar.length), target, value);
+    if (simple == SimpleNumber::Integer) {
+        return true;
+    }
+    if (simple == SimpleNumber::None) {
+        char* end = nullptr;
+        value = std::strtod(scalar.text, &end);
+        if (end != scalar.text + scalar.length || (std::isinf(value) && value > 0)) {
+            return false;
+        }
     }
     double whole = 0.0;
     if (std::isnan(value) || std::modf(value, &whole) != 0.0) {

@@ -184,6 +184,12 @@ TEST(YamlScalar, UntaggedScalarsTakeTheirKindFromQuotingTheVocabularyAndStrtod) 
         {"", "-9223372036854775809", false, "f-9.2233720368547758e+18"},
         {"", "1e300", false, "f1.0000000000000001e+300"}, {"", "-1e300", false, "f-1.0000000000000001e+300"},
         {"", "-1e400", false, "f-inf"}, {"", "nan", false, "fnan"},
+        // Around the forms read without strtod (up to 18 digits, plain decimal fractions).
+        {"", "999999999999999999", false, "u999999999999999999"},
+        {"", "-999999999999999999", false, "s-999999999999999999"},
+        {"", "1234567890123456789", false, "u1234567890123456789"}, {"", "0.1", false, "f0.10000000000000001"},
+        {"", "-2.5E-3", false, "f-0.0025000000000000001"}, {"", "1e-400", false, "u0"}, {"", "1.", false, "u1"},
+        {"", "1.e5", false, "u100000"}, {"", "1e+", false, "\"1e+\""}, {"", "--1", false, "\"--1\""},
         // Quoted scalars are Strings.
         {"", "123", true, "\"123\""}, {"", "true", true, "\"true\""}, {"", "~", true, "\"~\""}, {"", "", true, "\"\""},
     };
