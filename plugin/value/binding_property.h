@@ -263,6 +263,8 @@ private:
     void CopyFrom(const BindingProperty& source);
     bool CopyTree(const BindingProperty& source, const BindingProperty* watch);
     bool CopyNode(const BindingProperty& source, const BindingProperty* watch, CopyContext& context);
+    void MirrorFields(const detail::StructurePart& from, const detail::FieldNode* node, detail::FieldNode* parent,
+                      bool left, const BindingProperty* watch, bool& seen, CopyContext& context);
     void SwapWith(BindingProperty& other) noexcept;
 
     union Payload {

@@ -199,17 +199,11 @@ bool BindingProperty::CopyNode(const BindingProperty& source, const BindingPrope
         case BindingPropertyType::Structure: {
             Clear();
             EnsureStructure();
-            // Source fields come in ascending order, so each new one goes right of the last.
-            detail::FieldNode* last = nullptr;
-            for (detail::FieldNode* node = detail::FirstFieldNode(*source.payload_.structure); node != nullptr;
-                 node = detail::NextFieldNode(node)) {
-                seen = seen || &node->value == watch;
-                last = InsertFieldNode(context.Intern(*arena_, node->name), last, false);
-                if (IsContainer(node->value.kind_)) {
-                    context.work.emplace_back(&node->value, &last->value);
-                } else {
-                    last->value.CopyNode(node->value, nullptr, context);
-                }
+            // The copy's field tree mirrors the source's node for node, colours included:
+            // a valid red-black tree of the same names, built without a comparison.
+            const detail::StructurePart& from = *source.payload_.structure;
+            if (from.root != nullptr) {
+                MirrorFields(from, from.root, nullptr, false, watch, seen, context);
             }
             return seen;
         }
@@ -219,6 +213,42 @@ bool BindingProperty::CopyNode(const BindingProperty& source, const BindingPrope
             kind_ = source.kind_;
             payload_ = source.payload_;
             return seen;
+    }
+}
+
+// The twin of the source field `node` under `parent` (the root when null) of this
+// Structure, then the twins of its subtrees. Each twin is linked as soon as it is made,
+// so the tree stays a valid search tree of what was copied even if memory runs out;
+// recursion is as deep as the field tree is high (at most twice the log of its size).
+void BindingProperty::MirrorFields(const detail::StructurePart& from, const detail::FieldNode* node,
+                                   detail::FieldNode* parent, bool left, const BindingProperty* watch, bool& seen,
+                                   CopyContext& context) {
+    detail::StringEntry* name = context.Intern(*arena_, node->name);
+    detail::FieldNode* twin = nullptr;
+    try {
+        twin = arena_->New<detail::FieldNode>(name, arena_);
+    } catch (...) {
+        arena_->ReleaseString(name);
+        throw;
+    }
+    detail::StructurePart& to = *payload_.structure;
+    twin->SetParentAndColour(parent, node->Red());
+    (parent == nullptr ? to.root : (left ? parent->left : parent->right)) = twin;
+    ++to.count;
+    if (node == from.last) {
+        to.last = twin;
+    }
+    seen = seen || &node->value == watch;
+    if (IsContainer(node->value.kind_)) {
+        context.work.emplace_back(&node->value, &twin->value);
+    } else {
+        twin->value.CopyNode(node->value, nullptr, context);
+    }
+    if (node->left != nullptr) {
+        MirrorFields(from, node->left, twin, true, watch, seen, context);
+    }
+    if (node->right != nullptr) {
+        MirrorFields(from, node->right, twin, false, watch, seen, context);
     }
 }
 
