@@ -368,13 +368,13 @@ bool BindingToHostValue(HostValue& out, const BindingProperty& value, const Enum
 }
 
 bool HostValueToBinding(BindingResult& result, BindingProperty& target, const HostValue& value,
-                        std::string_view name) noexcept {
+                        std::string_view name, std::size_t depth) noexcept {
     if (!result.Succeeded()) return false;
     try {
         // Links what it holds when it goes, before the caller sees the tree.
         StructureFiller structures;
         ReadContext context{result, name, structures};
-        return ReadHostValue(context, target, value, 0);
+        return ReadHostValue(context, target, value, depth);
     } catch (const std::exception&) {
         // Memory ran out (or a collection grew past its limit) while building the tree.
         try {

@@ -16,6 +16,7 @@
 // name, and nesting deeper than kMaxNestingDepth fail the conversion with a clear text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -59,7 +60,9 @@ void HostValueSetStructure(HostValue& value, HostStructureEntry* entries, std::u
 
 // Makes `target` the value of `value`; `name` is shown in failure texts. Does nothing when
 // the context has already failed; on failure it fails the context and returns false.
+// `depth` is the nesting depth of `value` in the host value it belongs to (0 for a whole
+// value): the nesting limit counts from that value's root.
 bool HostValueToBinding(BindingResult& result, BindingProperty& target, const HostValue& value,
-                        std::string_view name) noexcept;
+                        std::string_view name, std::size_t depth = 0) noexcept;
 
 }  // namespace vclient

@@ -93,7 +93,7 @@ void ResourceEvents::DeliverResource(const HostEvent& event) {
     BindingProperty record;
     PluginResourceEvent resourceEvent;
     if (!HostValueToBinding(result, record, envelope, "<result>") ||
-        (data != nullptr && !HostValueToBinding(result, resourceEvent.data, *data, "<result>"))) {
+        (data != nullptr && !HostValueToBinding(result, resourceEvent.data, *data, "<result>", 1))) {
         QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
                  result.ErrorMessage().c_str());
         return;

@@ -54,16 +54,20 @@ public:
 
     // Delivers `payload` (a tree) as the host would deliver an event of `eventName`.
     void Deliver(const std::string& eventName, const BindingProperty& payload) {
+        HostValue value{};
+        (void)BindingToHostValue(value, payload, &registry);
+        DeliverValue(eventName, value);
+        HostValueClear(value);
+    }
+    // The same with the host value as the host built it.
+    void DeliverValue(const std::string& eventName, const HostValue& payload) {
         const auto found = subscriptions.find(eventName);
         if (found == subscriptions.end()) return;
         HostEvent event{};
         event.name = eventName.c_str();
-        HostValue value{};
-        (void)BindingToHostValue(value, payload, &registry);
-        event.payload = value;
+        event.payload = payload;
         event.context = found->second.context;
         found->second.callback(&event);
-        HostValueClear(value);
     }
     // Fires the timer scheduled `index`-th, as the host would when it is due.
     void Fire(std::size_t index) { timers.at(index).callback(timers.at(index).context); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/host_value.h"
 #include "binding/register_type.h"
 #include "fake_module.h"
 
@@ -67,6 +68,45 @@ TEST(ObserveResource, ReadsAnExactUriAtOnceAndRootsTheUrisOfIncomingEvents) {
     EXPECT_TRUE(seen.empty()) << "a failed initial read is dropped";
     module.Deliver("qiv-gameflow/v1/session", PluginResourceEventType::Delete, BindingProperty());
     EXPECT_EQ(seen, (Strings{"exact /qiv-gameflow/v1/session", "pattern /qiv-gameflow/v1/session"}));
+}
+
+// The data goes straight into the event's tree: the last "data" entry counts, as a field
+// would keep it, and the nesting limit counts from the payload's root.
+TEST(ObserveResource, AnEventsDataIsItsLastDataEntryNestedWithinTheLimit) {
+    SessionModule module;
+    std::vector<BindingProperty> seen;
+    module.ObserveResource<BindingProperty>("/qiv-gameflow/v1/session",
+                                            [&](const ResourceEvent<BindingProperty>& e) { seen.push_back(e.value); });
+    HostValue first{}, last{}, uri{}, type{};
+    HostValueSetSigned(first, 1);
+    HostValueSetSigned(last, 2);
+    ASSERT_TRUE(HostValueSetText(uri, "/qiv-gameflow/v1/session"));
+    HostValueSetSigned(type, static_cast<std::int64_t>(PluginResourceEventType::Update));
+    HostStructureEntry entries[4] = {{"data", first, 0}, {"uri", uri, 0}, {"data", last, 0}, {"eventType", type, 0}};
+    HostValue payload{};
+    payload.kind = QIV_HOST_VALUE_STRUCTURE;
+    payload.structure.entries = entries;
+    payload.structure.count = 4;
+    const std::string name = EventNameForUri("/qiv-gameflow/v1/session");
+    module.DeliverValue(name, payload);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].GetSigned(), 2);
+
+    // Collections nested in the data: 255 levels fit under the payload's root, 256 do not.
+    for (const std::size_t levels : {std::size_t{255}, std::size_t{256}}) {
+        std::vector<HostValue> chain(levels);
+        for (std::size_t i = 0; i < levels; ++i) {
+            chain[i].kind = QIV_HOST_VALUE_COLLECTION;
+            chain[i].collection.elements = i + 1 < levels ? &chain[i + 1] : nullptr;
+            chain[i].collection.count = i + 1 < levels ? 1 : 0;
+        }
+        entries[0].value = chain[0];
+        entries[2].value = chain[0];
+        seen.clear();
+        module.DeliverValue(name, payload);
+        EXPECT_EQ(seen.size(), levels == 255 ? 1u : 0u) << levels;
+    }
+    HostValueClear(uri);
 }
 
 TEST(Subscribe, CountsPerEventNameAndLeavesTheHandlersInPlace) {

@@ -319,6 +319,17 @@ TEST(BindingPropertyCopy, DeepCopyReinternsInTheTargetArena) {
     EXPECT_TRUE(constructed.OwnsArena());
     EXPECT_NE(constructed.Arena(), source.Arena());
 
+    // A wide structure's copy is a valid field tree, and one that takes further fields.
+    BindingProperty wide;
+    for (int i = 0; i < 100; ++i) wide.Field("f" + std::to_string(i * 37 % 100)).SetSigned(i);
+    BindingProperty wideCopy(wide);
+    EXPECT_TRUE(wideCopy.FieldTreeHoldsRules());
+    wideCopy.Field("a").SetSigned(-1);
+    wideCopy.Field("zz").SetSigned(-2);
+    EXPECT_TRUE(wideCopy.FieldTreeHoldsRules());
+    EXPECT_EQ(wideCopy.Size(), 102u);
+    EXPECT_EQ(wideCopy.Find("f37").GetSigned(), 1);
+
     BindingProperty scalar;
     scalar.SetSigned(3);
     constructed = scalar;  // a copy replaces any kind, and its texts with it
