@@ -24,18 +24,10 @@
 
 namespace {
 
-enum class Doc { EndOfGame, Generic1MB, DistinctNames1MB };
+using qivbench::Doc;
 
 const std::string& Document(Doc which) {
-    switch (which) {
-        case Doc::EndOfGame:
-            return qivbench::EndOfGame();
-        case Doc::Generic1MB:
-            return qivbench::Generic1MB();
-        case Doc::DistinctNames1MB:
-            break;
-    }
-    return qivbench::DistinctNames1MB();
+    return qivbench::Json(which);
 }
 
 void ReadBinding(benchmark::State& state, Doc doc) {

@@ -5,7 +5,6 @@
 // - YAML -> tree against libyaml's raw event loop over the same text (parse and release
 //   every event, nothing else): the floor that any YAML reader on libyaml pays.
 #include <benchmark/benchmark.h>
-#include <yaml.h>
 
 #include <cstdint>
 #include <string>
@@ -15,23 +14,13 @@
 #include "codec/msgpack_reader.h"
 #include "codec/yaml_reader.h"
 #include "documents.h"
+#include "libyaml_events.h"
 #include "side_by_side.h"
 
 namespace {
 
-enum class Doc { EndOfGame, Generic1MB, DistinctNames1MB };
-
-const std::string& Json(Doc which) {
-    switch (which) {
-        case Doc::EndOfGame:
-            return qivbench::EndOfGame();
-        case Doc::Generic1MB:
-            return qivbench::Generic1MB();
-        case Doc::DistinctNames1MB:
-            break;
-    }
-    return qivbench::DistinctNames1MB();
-}
+using qivbench::Doc;
+using qivbench::Json;
 
 const std::vector<std::uint8_t>& MsgPack(Doc which) {
     static const std::vector<std::uint8_t> documents[] = {qivbench::JsonToMsgPack(Json(Doc::EndOfGame)),
@@ -59,22 +48,8 @@ bool ReadYaml(const std::string& document) {
     return read.Succeeded();
 }
 
-// libyaml's events parsed and released, with nothing done with them.
 void LibyamlEvents(const std::string& document) {
-    yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(document.data()), document.size());
-    yaml_event_t event;
-    std::size_t events = 0;
-    bool done = false;
-    while (!done && yaml_parser_parse(&parser, &event) != 0) {
-        done = event.type == YAML_STREAM_END_EVENT;
-        ++events;
-        yaml_event_delete(&event);
-    }
-    yaml_parser_delete(&parser);
-    benchmark::DoNotOptimize(events);
+    benchmark::DoNotOptimize(qivbench::LibyamlEvents(document));
 }
 
 void MsgPackVsJsonSideBySide(benchmark::State& state, Doc doc) {

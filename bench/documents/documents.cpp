@@ -374,7 +374,11 @@ std::string EndOfGameJson() {
         Member(out, "isWinningTeam");
         out += team == 1 ? "true," : "false,";
         Member(out, "championBans");
-        out += "[" + std::to_string(numbers.Below(160)) + "," + std::to_string(numbers.Below(160)) + "],";
+        out += '[';
+        out += std::to_string(numbers.Below(160));
+        out += ',';
+        out += std::to_string(numbers.Below(160));
+        out += "],";
         Member(out, "stats");
         out += "{\"kills\":" + std::to_string(numbers.Below(50)) + ",\"deaths\":" + std::to_string(numbers.Below(50)) +
                ",\"towers\":" + std::to_string(numbers.Below(11)) + "},";
@@ -498,6 +502,18 @@ const std::string& Generic1MB() {
 const std::string& DistinctNames1MB() {
     static const std::string document = DistinctNamesJson(1'000'000);
     return document;
+}
+
+const std::string& Json(Doc which) {
+    switch (which) {
+        case Doc::EndOfGame:
+            return EndOfGame();
+        case Doc::Generic1MB:
+            return Generic1MB();
+        case Doc::DistinctNames1MB:
+            break;
+    }
+    return DistinctNames1MB();
 }
 
 }  // namespace qivbench

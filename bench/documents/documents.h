@@ -33,4 +33,8 @@ namespace qivbench {
 [[nodiscard]] const std::string& Generic1MB();
 [[nodiscard]] const std::string& DistinctNames1MB();
 
+// The same three by name, for benchmarks captured once per document.
+enum class Doc { EndOfGame, Generic1MB, DistinctNames1MB };
+[[nodiscard]] const std::string& Json(Doc which);
+
 }  // namespace qivbench

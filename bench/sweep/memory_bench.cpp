@@ -131,22 +131,10 @@ public:
 using CountingDocument =
     rapidjson::GenericDocument<rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<CountingAllocator>, CountingAllocator>;
 
-enum class Doc { EndOfGame, Generic1MB, DistinctNames1MB };
-
-const std::string& Document(Doc which) {
-    switch (which) {
-        case Doc::EndOfGame:
-            return qivbench::EndOfGame();
-        case Doc::Generic1MB:
-            return qivbench::Generic1MB();
-        case Doc::DistinctNames1MB:
-            break;
-    }
-    return qivbench::DistinctNames1MB();
-}
+using qivbench::Doc;
 
 void Memory(benchmark::State& state, Doc doc) {
-    const std::string& text = Document(doc);
+    const std::string& text = qivbench::Json(doc);
     vclient::BindingPageSource& pages = vclient::BindingPageSource::Instance();
     const std::size_t previousLimit = pages.SpareChunkLimit();
     std::size_t oursHeap = 0;

@@ -11,7 +11,6 @@
 // <bytes> is the size asked of the generator; each benchmark reports the bytes of its
 // own input as processed, so bytes_per_second is the throughput of what that road reads.
 #include <benchmark/benchmark.h>
-#include <yaml.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +24,7 @@
 #include "codec/msgpack_reader.h"
 #include "codec/yaml_reader.h"
 #include "documents.h"
+#include "libyaml_events.h"
 
 namespace {
 
@@ -114,21 +114,8 @@ void Yaml(benchmark::State& state) {
 void LibyamlEvents(benchmark::State& state) {
     const std::string& text = InputsOf(static_cast<std::size_t>(state.range(0))).yaml;
     for (auto _ : state) {
-        yaml_parser_t parser;
-        yaml_parser_initialize(&parser);
-        yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-        yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-        yaml_event_t event;
-        std::size_t events = 0;
-        bool done = false;
-        while (!done && yaml_parser_parse(&parser, &event) != 0) {
-            done = event.type == YAML_STREAM_END_EVENT;
-            ++events;
-            yaml_event_delete(&event);
-        }
-        const bool failed = parser.error != YAML_NO_ERROR;
-        yaml_parser_delete(&parser);
-        if (!done || failed) {
+        const std::size_t events = qivbench::LibyamlEvents(text);
+        if (events == 0) {
             state.SkipWithError("libyaml did not parse the document");
             return;
         }
