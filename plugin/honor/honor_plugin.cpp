@@ -66,7 +66,7 @@ void HonorPlugin::ObserveMessage(const std::string& uri, void (HonorPlugin::*han
         if (Carries(envelope) &&
             !vclient::JsonToRecord(converted, envelope.value.payload, event.value, "<value>", Types())) {
             QIV_LOG_TRACE("Couldn't convert resource %s to C++ while handling update for URL: %s",
-                              std::string(vclient::StaticType::Name<T>()).c_str(), envelope.uri.c_str());
+                          std::string(vclient::StaticType::Name<T>()).c_str(), envelope.uri.c_str());
             return;
         }
         (this->*handler)(event);
@@ -226,7 +226,7 @@ void HonorPlugin::OnSimpleDialogMessage(const Api::VyreSimpleMessage& message) {
         return;
     }
     QIV_LOG_TRACE("Couldn't convert simpleDialogMessage with msgType: %s, msgId: %s, payload[0]: %s",
-                      message.type.c_str(), message.msgId.c_str(), payload.c_str());
+                  message.type.c_str(), message.msgId.c_str(), payload.c_str());
 }
 
 }  // namespace Vorn::Client::Honor

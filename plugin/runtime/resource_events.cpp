@@ -58,7 +58,7 @@ void ResourceEvents::Deliver(const HostEvent& event) {
     BindingProperty payload;
     if (!HostValueToBinding(result, payload, event.payload, "<result>")) {
         QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
-                 result.ErrorMessage().c_str());
+                      result.ErrorMessage().c_str());
         return;
     }
     // The handler may replace itself (a nested subscription); run a copy.
@@ -95,7 +95,7 @@ void ResourceEvents::DeliverResource(const HostEvent& event) {
     if (!HostValueToBinding(result, record, envelope, "<result>") ||
         (data != nullptr && !HostValueToBinding(result, resourceEvent.data, *data, "<result>", 1))) {
         QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(), "<host value>", event.name,
-                 result.ErrorMessage().c_str());
+                      result.ErrorMessage().c_str());
         return;
     }
     ContainAtBoundary(event.name, [&] {
@@ -103,7 +103,7 @@ void ResourceEvents::DeliverResource(const HostEvent& event) {
         FromBinding(result, record, resourceEvent, "<result>", Types());
         if (!result.Succeeded()) {
             QIV_LOG_TRACE("%s: Couldn't convert payload %s for event %s: %s", ModuleName().c_str(),
-                     BindingToJson(record, &Types(), nullptr).c_str(), event.name, result.ErrorMessage().c_str());
+                          BindingToJson(record, &Types(), nullptr).c_str(), event.name, result.ErrorMessage().c_str());
             return;
         }
         resourceEvent.data = std::move(eventData);

@@ -21,7 +21,7 @@ void ResourceEvents::Observe(const std::string& uri, std::function<void(Resource
             FromBinding(result, event.data, typed.value, "<value>", Types());
             if (!result.Succeeded()) {
                 QIV_LOG_TRACE("Couldn't convert resource %s to C++ while handling update for URL: %s",
-                         std::string(StaticType::Name<T>()).c_str(), event.uri.c_str());
+                              std::string(StaticType::Name<T>()).c_str(), event.uri.c_str());
                 return;
             }
         }
@@ -35,7 +35,7 @@ void ResourceEvents::Publish(const std::string& uri, PluginResourceEventType typ
     ToBinding(converted, value, Types());
     if (!converted.Succeeded()) {
         QIV_LOG_TRACE("%s: Couldn't convert resource %s for event uri \"%s\"", ModuleName().c_str(),
-                 std::string(StaticType::Name<T>()).c_str(), uri.c_str());
+                      std::string(StaticType::Name<T>()).c_str(), uri.c_str());
         return;
     }
     PluginResourceEvent event;

@@ -76,7 +76,7 @@ void VyreChannel::Dispatch(const BindingProperty& payload) {
 
 void VyreChannel::TraceUnconvertible(std::string_view typeName, const BindingProperty& body) const {
     QIV_LOG_TRACE("%s: Couldn't convert VYRE DTO %s to C++ from %s", ModuleName().c_str(), std::string(typeName).c_str(),
-             BindingToJson(body, &Types(), nullptr).c_str());
+                  BindingToJson(body, &Types(), nullptr).c_str());
 }
 
 }  // namespace vclient
